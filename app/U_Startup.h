@@ -1,0 +1,18 @@
+// The program's start: configuration, the server addresses and the check of the local store.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+inline const QString kAppTitle = QStringLiteral("禾岚软件.Y6桌面端");
+inline const QString kNoConfigText = QStringLiteral("配置文件 Set.ini 丢失。系统无法运行！");
+inline const QString kNoStoreText = QStringLiteral("连接数据库失败，请重试！");
+
+// The system message box of the start, shown before the data module exists.
+using TSystemBox = std::function<void(const QString& text)>;
+// Error icon, OK button, caption "系统提示".
+void ShowSystemError(const QString& text);
+
+// Runs the start in programDir (with a trailing separator) and returns the exit code:
+// 0 when it went through, 1 when it ended with a message.
+int Startup(const QString& programDir, const TSystemBox& box = ShowSystemError);
