@@ -251,7 +251,7 @@ std::string Emit(const std::vector<TNode>& in) {
   }
 
   std::string out;
-  size_t unionAt = std::string::npos;
+  size_t unionAt = std::string::npos, orderAt = std::string::npos;
   std::vector<TNode> seg;
   auto flush = [&] {
     if (!seg.empty()) out += EmitSegment(seg);
@@ -261,12 +261,19 @@ std::string Emit(const std::vector<TNode>& in) {
     if (IsDelimiter(n)) {
       flush();
       if (WordIs(n, "Union") && unionAt == std::string::npos) unionAt = out.size();
+      if (WordIs(n, "Order") && unionAt != std::string::npos) orderAt = out.size();
       out += n.Text;
     } else {
       seg.push_back(n);
     }
   }
   flush();
+  if (orderAt != std::string::npos) {
+    // Jet sorts a Union by the names of its result; SQLite would look them up in the tables
+    // of the first member, where a name both tables have is ambiguous.
+    out = "Select * From (" + Trimmed(out.substr(0, orderAt)) + ") " + out.substr(orderAt);
+    if (unionAt != std::string::npos && !limit.empty()) unionAt += 15;
+  }
   if (limit.empty()) return out;
   if (unionAt != std::string::npos) {
     // Jet limits only the first member; SQLite's LIMIT would cut the whole compound.

@@ -151,6 +151,9 @@ TEST(Dialect, TopLimitsItsOwnSelect) {
   EXPECT_EQ(AsInt(s.Scalar("Select Count(*) From (Select Top 3 ID From 价格方案)")), 3);
   // Only the first member of a Union is limited.
   EXPECT_EQ(s.Store.Query("Select Top 1 ID From 价格方案 Union Select ID+10 From 价格方案").Rows.size(), 6u);
+  TResult sorted = s.Store.Query("Select Top 1 ID From 价格方案 Order By ID Union Select ID+10 From 价格方案 Order By ID Desc");
+  ASSERT_EQ(sorted.Rows.size(), 6u);
+  EXPECT_EQ(AsInt(sorted.Rows.front()[0]), 15);
   // Text is left alone: words and marks inside quotes are not rewritten.
   EXPECT_EQ(AsText(s.Scalar("Select 'Top 5 a+b #1# Left(x)'")), "Top 5 a+b #1# Left(x)");
 }
