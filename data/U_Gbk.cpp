@@ -53,23 +53,23 @@ private:
   iconv_t cd_;
 };
 
+// Plain ASCII reads the same in both; most of a reply table is digits and commas.
+bool IsAscii(std::string_view s) {
+  for (unsigned char c : s)
+    if (c >= 0x80) return false;
+  return true;
+}
+
 } // namespace
 
 std::string GbkToUtf8(std::string_view gbk) {
-  // Plain ASCII needs no conversion; most of a reply table is digits and commas.
-  bool ascii = true;
-  for (unsigned char c : gbk)
-    if (c >= 0x80) { ascii = false; break; }
-  if (ascii) return std::string(gbk);
+  if (IsAscii(gbk)) return std::string(gbk);
   thread_local TConverter conv("UTF-8", "GB18030");
   return conv.Run(gbk, "\xEF\xBF\xBD");
 }
 
 std::string Utf8ToGbk(std::string_view utf8) {
-  bool ascii = true;
-  for (unsigned char c : utf8)
-    if (c >= 0x80) { ascii = false; break; }
-  if (ascii) return std::string(utf8);
+  if (IsAscii(utf8)) return std::string(utf8);
   thread_local TConverter conv("GB18030", "UTF-8");
   return conv.Run(utf8, {});
 }
