@@ -23,20 +23,6 @@ const std::regex& ImportPattern() {
   return re;
 }
 
-enum class TKind { Text, Integer, Real, Bool, Date };
-
-TKind KindOf(std::string type) {
-  for (auto& c : type) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (type.find("BOOL") != std::string::npos) return TKind::Bool;
-  if (type.find("DATE") != std::string::npos || type.find("TIME") != std::string::npos) return TKind::Date;
-  if (type.find("INT") != std::string::npos) return TKind::Integer;
-  if (type.find("REAL") != std::string::npos || type.find("FLOA") != std::string::npos ||
-      type.find("DOUB") != std::string::npos || type.find("NUM") != std::string::npos ||
-      type.find("DEC") != std::string::npos || type.find("MONEY") != std::string::npos)
-    return TKind::Real;
-  return TKind::Text;
-}
-
 std::string Trim(std::string_view s) {
   size_t b = s.find_first_not_of(" \t\r\n"), e = s.find_last_not_of(" \t\r\n");
   return b == std::string_view::npos ? std::string() : std::string(s.substr(b, e - b + 1));
@@ -146,7 +132,7 @@ private:
 
 struct TTarget {
   std::string Name; // table column
-  TKind Kind = TKind::Text;
+  TFieldType Kind = TFieldType::Text;
   int Source = -1;  // header index, or -1 for an expression
   std::string Expr; // SQLite text of a constant expression
 };
@@ -201,8 +187,8 @@ int RunTextImport(TStore& store, const std::string& jetSql) {
   std::unordered_map<std::string, int> headerIndex;
   for (size_t i = 0; i < header.size(); ++i) headerIndex.emplace(Trim(header[i].Text), static_cast<int>(i));
 
-  std::unordered_map<std::string, TKind> tableKinds;
-  for (auto& c : store.Columns(table)) tableKinds.emplace(c.Name, KindOf(c.Type));
+  std::unordered_map<std::string, TFieldType> tableKinds;
+  for (auto& c : store.Columns(table)) tableKinds.emplace(c.Name, FieldTypeOf(c.Type));
   auto tableColumn = [&](const std::string& name) {
     auto it = tableKinds.find(name);
     if (it == tableKinds.end())
@@ -269,11 +255,11 @@ int RunTextImport(TStore& store, const std::string& jetSql) {
         TField f = static_cast<size_t>(t.Source) < row.size() ? row[t.Source] : TField{};
         std::string_view v = f.Text;
         int rc;
-        if (v.empty() && !(f.Quoted && t.Kind == TKind::Text)) {
+        if (v.empty() && !(f.Quoted && t.Kind == TFieldType::Text)) {
           rc = sqlite3_bind_null(st, p);
-        } else if (t.Kind == TKind::Text) {
+        } else if (t.Kind == TFieldType::Text) {
           rc = sqlite3_bind_text(st, p, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
-        } else if (t.Kind == TKind::Date) {
+        } else if (t.Kind == TFieldType::Date) {
           auto d = NormalizeDateText(v);
           if (!d) BadValue(jetSql, line, t, v, "不是日期");
           rc = sqlite3_bind_text(st, p, d->data(), static_cast<int>(d->size()), SQLITE_TRANSIENT);
@@ -283,13 +269,13 @@ int RunTextImport(TStore& store, const std::string& jetSql) {
           std::int64_t i = 0;
           auto r = std::from_chars(v.data(), v.data() + v.size(), i);
           if (r.ec == std::errc() && r.ptr == v.data() + v.size()) {
-            if (t.Kind == TKind::Bool) i = i != 0;
+            if (t.Kind == TFieldType::Bool) i = i != 0;
             rc = sqlite3_bind_int64(st, p, i);
           } else {
             double d = 0;
             if (!ParseNumber(v, d)) BadValue(jetSql, line, t, v, "不是数字");
-            if (t.Kind == TKind::Bool) rc = sqlite3_bind_int(st, p, d != 0);
-            else if (t.Kind == TKind::Integer && d == std::floor(d) && std::fabs(d) < 9e15)
+            if (t.Kind == TFieldType::Bool) rc = sqlite3_bind_int(st, p, d != 0);
+            else if (t.Kind == TFieldType::Integer && d == std::floor(d) && std::fabs(d) < 9e15)
               rc = sqlite3_bind_int64(st, p, static_cast<std::int64_t>(d));
             else rc = sqlite3_bind_double(st, p, d);
           }

@@ -3,6 +3,7 @@
 #include "U_Import.h"
 #include "U_Jet.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -36,6 +37,16 @@ int TResult::ColumnIndex(std::string_view name) const {
   for (size_t i = 0; i < Columns.size(); ++i)
     if (Columns[i] == name) return static_cast<int>(i);
   return -1;
+}
+
+TFieldType FieldTypeOf(std::string type) {
+  for (auto& c : type) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  auto has = [&](const char* part) { return type.find(part) != std::string::npos; };
+  if (has("BOOL")) return TFieldType::Bool;
+  if (has("DATE") || has("TIME")) return TFieldType::Date;
+  if (has("INT")) return TFieldType::Integer;
+  if (has("REAL") || has("FLOA") || has("DOUB") || has("NUM") || has("DEC") || has("MONEY")) return TFieldType::Real;
+  return TFieldType::Text;
 }
 
 std::string QuotedStr(std::string_view text) {
@@ -178,7 +189,11 @@ TResult TStore::Query(std::string_view jetSql, const TParams& params) {
   Bind(db_, st.s, params, original);
   TResult r;
   int n = sqlite3_column_count(st.s);
-  for (int i = 0; i < n; ++i) r.Columns.emplace_back(sqlite3_column_name(st.s, i));
+  for (int i = 0; i < n; ++i) {
+    r.Columns.emplace_back(sqlite3_column_name(st.s, i));
+    const char* t = sqlite3_column_decltype(st.s, i);
+    r.DeclTypes.emplace_back(t ? t : "");
+  }
   int rc;
   while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) {
     std::vector<TValue> row;

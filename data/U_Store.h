@@ -39,9 +39,14 @@ using TParams = std::vector<std::pair<std::string, TValue>>; // ":RID" -> value
 
 struct TResult {
   std::vector<std::string> Columns;
+  std::vector<std::string> DeclTypes; // declared type of each column; empty for expressions
   std::vector<std::vector<TValue>> Rows;
   int ColumnIndex(std::string_view name) const; // -1 when absent
 };
+
+// How a column's values are stored, from its declared type (see mkstore's layout).
+enum class TFieldType { Integer, Real, Text, Bool, Date };
+TFieldType FieldTypeOf(std::string declType);
 
 struct TColumnInfo {
   std::string Name;
