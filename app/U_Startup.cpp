@@ -2,7 +2,7 @@
 
 #include "U_Config.h"
 #include "U_Ini.h"
-#include "U_Store.h"
+#include "U_Data.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -15,14 +15,12 @@ void ShowSystemError(const QString& text) {
 
 namespace {
 
-// The staff, account and warehouse lists are read at the start; a store that cannot give
-// them cannot be worked with.
-void CheckStore(const QString& path) {
-  TStore store(path.toStdString());
-  TOperation op(store);
-  store.Query("Select ID,编号,姓名 From 职员信息 Where 停用=0");
-  store.Query("Select ID,帐号,名称 From 现金银行");
-  store.Query("Select ID,编号,名称,分店ID From 仓库");
+// The staff, account and warehouse lists are kept in memory from the start; a store that
+// cannot give them cannot be worked with.
+void PreloadLookups(TDM& dm) {
+  TOperation op(dm.ADOC);
+  dm.ADOC.Open();
+  for (TDataSet* d : {&dm.Q_ZY, &dm.Q_ZH, &dm.Q_CK}) d->Open();
 }
 
 } // namespace
@@ -40,8 +38,10 @@ int Startup(const QString& programDir, const TSystemBox& box) {
   BaseURL = address.BaseURL;
   DBName = address.DBName;
 
+  delete DM; // a start is made once; a second one (tests) begins afresh
+  DM = new TDM((ProgramDir + QStringLiteral("WebC.db")).toStdString());
   try {
-    CheckStore(ProgramDir + QStringLiteral("WebC.db"));
+    PreloadLookups(*DM);
   } catch (const std::exception&) {
     box(kNoStoreText);
     return 1;
