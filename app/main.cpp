@@ -1,8 +1,7 @@
+#include "U_Application.h"
 #include "U_Startup.h"
 
-#include <QApplication>
-
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+  TApplication app(argc, argv);
   return Startup(QCoreApplication::applicationDirPath() + QLatin1Char('/'));
 }

@@ -6,7 +6,11 @@
 #include "U_Schema.h"
 #include "U_Startup.h"
 
+#include "U_Application.h"
+#include "U_Data.h"
+
 #include <QApplication>
+#include <QEvent>
 #include <gtest/gtest.h>
 
 namespace {
@@ -136,7 +140,7 @@ protected:
     static int argc = 1;
     static char name[] = "test_app";
     static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
+    if (!QApplication::instance()) new TApplication(argc, argv);
   }
   int Run() {
     return Startup(Q(dir.Dir()), [this](const QString& t) { shown << t; });
@@ -183,6 +187,24 @@ TEST_F(Start, AGoodStartReadsTheConfigurationAndShowsNothing) {
   EXPECT_EQ(DBName, "demo");
   EXPECT_EQ(Config.SyncMinutes, 1);
   EXPECT_EQ(QCoreApplication::applicationName(), kAppTitle);
+}
+
+// A command's error that nothing caught is shown, and the program goes on.
+class Throwing : public QObject {
+public:
+  bool event(QEvent*) override { throw EStoreError("no such table: 仓库"); }
+};
+
+TEST_F(Start, AnUncaughtErrorIsShownAndTheProgramGoesOn) {
+  dir.Write("Set.ini", Ini(""));
+  CreateStore(dir.Dir() + "WebC.db");
+  ASSERT_EQ(Run(), 0);
+  auto* sm = new TScriptedMessageBox;
+  DM->SM.reset(sm);
+  Throwing target;
+  QEvent e(QEvent::User);
+  EXPECT_FALSE(QCoreApplication::sendEvent(&target, &e));
+  EXPECT_EQ(sm->Shown, QStringList{"! no such table: 仓库"});
 }
 
 } // namespace
