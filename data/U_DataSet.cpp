@@ -199,15 +199,15 @@ struct TDataSet::TCompiledFilter {
   }
   bool Eval(const TRow& r) const { return Eval(Root, r); }
 
-  // An equality of an And chain that an index can answer: its node, or -1.
-  int IndexableEquality(int n) const {
+  // The equalities of an And chain that an index can answer.
+  void IndexableEqualities(int n, std::vector<int>& out) const {
     const TNode& x = Nodes[n];
     if (x.Kind == TNode::And) {
-      int l = IndexableEquality(x.L);
-      return l >= 0 ? l : IndexableEquality(x.R);
+      IndexableEqualities(x.L, out);
+      IndexableEqualities(x.R, out);
+    } else if (x.Kind == TNode::Cmp && x.O == Eq && !x.Lit.Null) {
+      out.push_back(n);
     }
-    if (x.Kind == TNode::Cmp && x.O == Eq && !x.Lit.Null) return n;
-    return -1;
   }
 };
 
@@ -471,6 +471,8 @@ void TDataSet::Close() {
   rows_.clear();
   deleted_.clear();
   view_.clear();
+  allRows_.clear();
+  allValid_ = viewIsAll_ = false;
   fields_.clear();
   compiled_.reset();
   DropIndexes();
@@ -758,6 +760,7 @@ void TDataSet::EnableControls() {
 // --- Sort, filter, locate --------------------------------------------------------------------
 
 void TDataSet::Renumber() {
+  allValid_ = false; // rows came or went: the full view kept aside is out of date
   for (size_t i = 0; i < rows_.size(); ++i) rows_[i]->Pos = i;
 }
 
@@ -782,23 +785,46 @@ const std::vector<TDataSet::TRow*>& TDataSet::IndexLookup(int field, const TValu
 bool TDataSet::RowVisible(const TRow* r) const { return !filtered_ || !compiled_ || compiled_->Eval(*r); }
 
 void TDataSet::RebuildView() {
+  const bool all = !filtered_ || !compiled_;
+  // The full view in loaded order is kept aside while a filter shows fewer rows, so that
+  // turning the filter off and on again (every barcode scan) makes no pass over all rows.
+  if (viewIsAll_ && !all && sort_.empty()) {
+    allRows_.swap(view_);
+    allValid_ = true;
+  }
+  viewIsAll_ = all;
+  if (all) {
+    if (allValid_) {
+      view_.swap(allRows_);
+      allValid_ = false;
+    } else {
+      view_.clear();
+      view_.reserve(rows_.size());
+      for (auto& r : rows_) view_.push_back(r.get());
+    }
+    SortView();
+    return;
+  }
   view_.clear();
-  if (filtered_ && compiled_) {
-    int eq = compiled_->IndexableEquality(compiled_->Root);
-    if (eq >= 0) {
+  std::vector<int> eqs;
+  compiled_->IndexableEqualities(compiled_->Root, eqs);
+  if (!eqs.empty()) {
+    // The equality with the fewest candidate rows: a code before a warehouse.
+    const std::vector<TRow*>* best = nullptr;
+    for (int eq : eqs) {
       const auto& node = compiled_->Nodes[eq];
       TValue key = LitKey(node.Type, node.Lit);
       if (IsNumericType(node.Type) && node.Lit.IsNum) key = node.Lit.Num;
-      for (TRow* r : IndexLookup(node.Field, key))
-        if (compiled_->Eval(*r)) view_.push_back(r);
-      std::sort(view_.begin(), view_.end(), [](const TRow* a, const TRow* b) { return a->Pos < b->Pos; });
-    } else {
-      for (auto& r : rows_)
-        if (compiled_->Eval(*r)) view_.push_back(r.get());
+      const std::vector<TRow*>& rows = IndexLookup(node.Field, key);
+      if (!best || rows.size() < best->size()) best = &rows;
+      if (best->size() <= 1) break;
     }
+    for (TRow* r : *best)
+      if (compiled_->Eval(*r)) view_.push_back(r);
+    std::sort(view_.begin(), view_.end(), [](const TRow* a, const TRow* b) { return a->Pos < b->Pos; });
   } else {
-    view_.reserve(rows_.size());
-    for (auto& r : rows_) view_.push_back(r.get());
+    for (auto& r : rows_)
+      if (compiled_->Eval(*r)) view_.push_back(r.get());
   }
   SortView();
 }

@@ -176,6 +176,9 @@ private:
   std::vector<std::unique_ptr<TRow>> rows_;    // in loaded order, appended rows included
   std::vector<std::unique_ptr<TRow>> deleted_; // loaded rows deleted and not yet committed
   std::vector<TRow*> view_;                    // the visible rows in their order
+  bool viewIsAll_ = false;                     // view_ shows every row (no filter on)
+  std::vector<TRow*> allRows_;                 // while filtered: every row in loaded order...
+  bool allValid_ = false;                      // ...when this is set
   int cur_ = 0;
   bool bof_ = true, eof_ = true;
   std::vector<TValue> editBuffer_; // values before Edit, for Cancel
