@@ -1066,3 +1066,23 @@ void TDataSet::CommitUpdates() {
   DropIndexes();
   NotifyReset();
 }
+
+// --- Loading helpers -------------------------------------------------------------------------
+
+void OpenDetached(TDataSet& ds, TStore& store) {
+  ds.Connection = &store;
+  ds.Open();
+}
+
+void ReloadDetached(TDataSet& ds, TStore& store) {
+  ds.Connection = &store;
+  ds.Close();
+  ds.Open();
+}
+
+void ReloadKeepPosition(TDataSet& ds, TStore& store) {
+  const int recNo = ds.RecNo();
+  TControlsDisabled suspended(ds);
+  ReloadDetached(ds, store);
+  ds.SetRecNo(recNo);
+}

@@ -194,3 +194,23 @@ private:
   std::vector<std::pair<TRow*, TValue>> assignedKeys_; // keys the store gave appended rows
   int appliedKey_ = -1;
 };
+
+// Grid updates suspended for a scope, resumed however the scope ends.
+class TControlsDisabled {
+public:
+  explicit TControlsDisabled(TDataSet& ds) : ds_(ds) { ds_.DisableControls(); }
+  ~TControlsDisabled() { ds_.EnableControls(); }
+  TControlsDisabled(const TControlsDisabled&) = delete;
+  TControlsDisabled& operator=(const TControlsDisabled&) = delete;
+
+private:
+  TDataSet& ds_;
+};
+
+// Loads the dataset over the store and keeps its rows in memory; the caller closes the store
+// when its operation ends.
+void OpenDetached(TDataSet& ds, TStore& store);
+void ReloadDetached(TDataSet& ds, TStore& store);
+// Reloads and goes back to the same row number (the last row when there are fewer now). The
+// grids hear one reset at the end, also when the reload fails; the error reaches the caller.
+void ReloadKeepPosition(TDataSet& ds, TStore& store);

@@ -13,43 +13,10 @@
 
 namespace {
 
-// Grid updates suspended for a scope, resumed however the scope ends.
-class TControlsDisabled {
-public:
-  explicit TControlsDisabled(TDataSet& ds) : ds_(ds) { ds_.DisableControls(); }
-  ~TControlsDisabled() { ds_.EnableControls(); }
-  TControlsDisabled(const TControlsDisabled&) = delete;
-  TControlsDisabled& operator=(const TControlsDisabled&) = delete;
-
-private:
-  TDataSet& ds_;
-};
-
 const QString kDownMark = QStringLiteral(" ▽");
 const QString kUpMark = QStringLiteral(" △");
 
 } // namespace
-
-// ---------------------------------------------------------------------------------------------
-// Loading
-
-void OpenDetached(TDataSet& ds, TStore& store) {
-  ds.Connection = &store;
-  ds.Open();
-}
-
-void ReloadDetached(TDataSet& ds, TStore& store) {
-  ds.Connection = &store;
-  ds.Close();
-  ds.Open();
-}
-
-void ReloadKeepPosition(TDataSet& ds, TStore& store) {
-  int recNo = ds.RecNo();
-  TControlsDisabled suspended(ds);
-  ReloadDetached(ds, store);
-  ds.SetRecNo(recNo);
-}
 
 // ---------------------------------------------------------------------------------------------
 // Sorting and paging

@@ -1,5 +1,6 @@
-// Routines shared by the query windows: loading detached datasets, sorting by a click on a
-// column title, paging, the totals line, the record counter and Enter as Tab.
+// Routines shared by the query windows: sorting by a click on a column title, paging, the
+// totals line, the record counter and Enter as Tab. Loading detached datasets is the
+// dataset's own (U_DataSet.h).
 #pragma once
 
 #include "U_DataSet.h"
@@ -13,14 +14,6 @@ class QAbstractButton;
 class QTableView;
 class QWidget;
 class TDBGrid;
-
-// Loads the dataset over the store and keeps its rows in memory; the caller closes the store
-// when its operation ends.
-void OpenDetached(TDataSet& ds, TStore& store);
-void ReloadDetached(TDataSet& ds, TStore& store);
-// Reloads and goes back to the same row number (the last row when there are fewer now). The
-// grids hear one reset at the end, also when the reload fails; the error reaches the caller.
-void ReloadKeepPosition(TDataSet& ds, TStore& store);
 
 // A click on a column title: the row-number column does nothing; otherwise the mark " ▽"/" △"
 // leaves the title that had it and the dataset is sorted by the clicked column, descending
