@@ -5,8 +5,6 @@
 QString ProgramDir;
 QString ConfigPath;
 TConfig Config;
-QString BaseURL;
-QString DBName;
 
 bool IsYes(const QString& value) { return value == QStringLiteral("是"); }
 

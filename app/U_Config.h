@@ -52,5 +52,4 @@ TServerAddress DeriveServerAddress(const QString& loginPage);
 extern QString ProgramDir; // directory of the executable, with a trailing separator
 extern QString ConfigPath; // ProgramDir + "Set.ini"
 extern TConfig Config;
-extern QString BaseURL;
-extern QString DBName;
+// The API base URL and the database name live with the server link (SetServerAddress).

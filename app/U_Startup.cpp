@@ -1,7 +1,9 @@
 #include "U_Startup.h"
 
 #include "U_Config.h"
+#include "U_Curl.h"
 #include "U_Ini.h"
+#include "U_PublicApi.h"
 #include "U_Data.h"
 
 #include <QCoreApplication>
@@ -35,11 +37,11 @@ int Startup(const QString& programDir, const TSystemBox& box) {
   }
   Config = ReadConfig(TIniFile(ConfigPath));
   const TServerAddress address = DeriveServerAddress(Config.LoginPage);
-  BaseURL = address.BaseURL;
-  DBName = address.DBName;
+  SetServerAddress(address.BaseURL.toStdString(), address.DBName.toStdString());
 
   delete DM; // a start is made once; a second one (tests) begins afresh
   DM = new TDM((ProgramDir + QStringLiteral("WebC.db")).toStdString());
+  DM->IHTTP = std::make_unique<TCurlHttp>();
   try {
     PreloadLookups(*DM);
   } catch (const std::exception&) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "U_DataSet.h"
+#include "U_Http.h"
 #include "U_Lines.h"
 #include "U_Message.h"
 #include "U_Store.h"
@@ -20,6 +21,7 @@ public:
 
   TStore ADOC; // the local store, closed between operations
   std::unique_ptr<TMessageBox> SM;
+  std::unique_ptr<THttp> IHTTP; // set by the server link at the start
 
   // Scratch queries: callers set the SQL, open them and read the rows.
   TDataSet ADOQ{"ADOQ"};

@@ -59,21 +59,23 @@ const std::vector<TTableDef>& StoreTables() {
       {"收付款单明细", "ID INTEGER PRIMARY KEY, 单据编号 TEXT, 现金银行ID INTEGER, 现金银行名称 TEXT, 金额 REAL, "
                        "备注 TEXT, 分店ID INTEGER"},
 
-      // Local bills, written only by this client.
+      // Local bills, written only by this client. 服务器单号 holds the server number a bill was
+      // sent under until the server is known to hold it, so that a batch whose reply was lost
+      // is never posted twice.
       {"进销草稿", "单据编号 TEXT PRIMARY KEY, 单据日期 DATETIME, 单据类型 TEXT, 摘要 TEXT, 业务员ID INTEGER, "
                    "业务员姓名 TEXT, 客户ID INTEGER, 客户名称 TEXT, 合计数量 REAL, 合计金额 REAL, 制单人ID INTEGER, "
                    "制单人姓名 TEXT, 现金银行ID INTEGER, 现金银行名称 TEXT, 实收金额 REAL, 原始单号 TEXT, "
                    "发票类型 TEXT, 出库人ID INTEGER, 出库人姓名 TEXT, 结款日期 DATETIME, 优惠金额 REAL, "
                    "附加费用 REAL, 现金 REAL, 应收 REAL, 应付 REAL, 入库人ID INTEGER, 过帐人ID INTEGER, "
                    "作废人ID INTEGER, 分店ID INTEGER, 联系人ID INTEGER, 技术员ID INTEGER, 源仓库ID INTEGER, "
-                   "源商品ID INTEGER, 服务器 INTEGER"},
+                   "源商品ID INTEGER, 服务器 INTEGER, 服务器单号 TEXT"},
       {"进销草稿明细", "ID INTEGER PRIMARY KEY AUTOINCREMENT, 单据编号 TEXT, 仓库ID INTEGER, 仓库名称 TEXT, "
                        "商品ID INTEGER, 商品名称 TEXT, 规格型号 TEXT, 数量 REAL, 单位 TEXT, 单价 REAL, 成本 REAL, "
                        "应收金额 REAL, 备注 TEXT, 保修说明 TEXT, 附送 BOOLEAN, 分店ID INTEGER, 源仓库ID INTEGER"},
       {"收付草稿", "单据编号 TEXT PRIMARY KEY, 单据日期 DATETIME, 单据类型 TEXT, 摘要 TEXT, 收款人ID INTEGER, "
                    "收款人姓名 TEXT, 客户ID INTEGER, 客户名称 TEXT, 收款金额 REAL, 制单人ID INTEGER, "
                    "制单人姓名 TEXT, 作废人ID INTEGER, 分店ID INTEGER, 过帐人ID INTEGER, 业务分店ID INTEGER, "
-                   "服务器 INTEGER"},
+                   "服务器 INTEGER, 服务器单号 TEXT"},
       {"收付草稿明细", "ID INTEGER PRIMARY KEY AUTOINCREMENT, 单据编号 TEXT, 现金银行ID INTEGER, "
                        "现金银行名称 TEXT, 金额 REAL, 备注 TEXT, 分店ID INTEGER"},
       {"序列号草稿", "ID INTEGER PRIMARY KEY AUTOINCREMENT, 单据编号 TEXT, 序列号 TEXT, 分店ID INTEGER, "

@@ -3,6 +3,7 @@
 #include "U_Config.h"
 #include "U_Gbk.h"
 #include "U_Ini.h"
+#include "U_PublicApi.h"
 #include "U_Schema.h"
 #include "U_Startup.h"
 
@@ -183,8 +184,9 @@ TEST_F(Start, AGoodStartReadsTheConfigurationAndShowsNothing) {
   EXPECT_TRUE(shown.isEmpty());
   EXPECT_EQ(ProgramDir, Q(dir.Dir()));
   EXPECT_EQ(ConfigPath, Q(dir.Dir() + "Set.ini"));
-  EXPECT_EQ(BaseURL, "http://h/y6/webservice/api.aspx?");
-  EXPECT_EQ(DBName, "demo");
+  EXPECT_EQ(ApiBaseURL(), "http://h/y6/webservice/api.aspx?");
+  EXPECT_EQ(DatabaseName(), "demo");
+  EXPECT_NE(DM->IHTTP, nullptr);
   EXPECT_EQ(Config.SyncMinutes, 1);
   EXPECT_EQ(QCoreApplication::applicationName(), kAppTitle);
 }
