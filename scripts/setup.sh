@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev libgl-dev
   libsqlite3-dev sqlite3
   libcurl4-openssl-dev
+  libcpp-httplib-dev libssl-dev
   libgtest-dev
   fonts-noto-cjk
 )
