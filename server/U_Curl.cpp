@@ -47,6 +47,11 @@ std::string TCurlHttp::Get(const std::string& url) {
   curl_easy_setopt(curl_, CURLOPT_USERAGENT, "Mozilla/3.0 (compatible; Indy Library)");
   curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
+  // A connection of its own for every request: curl sends a request again by itself when a
+  // kept-alive connection turns out dead, and a batch the server committed before it closed
+  // the connection must never go out twice.
+  curl_easy_setopt(curl_, CURLOPT_FRESH_CONNECT, 1L);
+  curl_easy_setopt(curl_, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT, 15L);
   curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_TIME, 60L);

@@ -2,7 +2,16 @@
 
 #include "U_Schema.h"
 
+#include <arpa/inet.h>
+#include <csignal>
+#include <cstdio>
+#include <cctype>
 #include <fstream>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -42,4 +51,93 @@ TValue TFreshStore::Scalar(const std::string& jetSql) {
   TResult r = Store.Query(jetSql);
   if (r.Rows.size() != 1 || r.Columns.size() != 1) throw std::runtime_error("not a single value: " + jetSql);
   return r.Rows[0][0];
+}
+
+TServerProcess::TServerProcess(const std::string& binary, const std::filesystem::path& dataDir,
+                               const std::vector<std::string>& extraArgs) {
+  int fds[2];
+  if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
+  std::vector<std::string> args = {binary, "--port", "0", "--data", dataDir.string()};
+  args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+  pid_ = fork();
+  if (pid_ < 0) throw std::runtime_error("fork failed");
+  if (pid_ == 0) {
+    dup2(fds[1], 1);
+    close(fds[0]);
+    close(fds[1]);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(binary.c_str(), argv.data());
+    _exit(127);
+  }
+  close(fds[1]);
+  out_ = fds[0];
+  std::string line; // "port P", written once the port is open
+  pollfd p{out_, POLLIN, 0};
+  char c;
+  while (line.find('\n') == std::string::npos) {
+    if (poll(&p, 1, 60000) <= 0 || read(out_, &c, 1) != 1) {
+      Stop();
+      throw std::runtime_error("y6server did not start (first line: " + line + ")");
+    }
+    line += c;
+  }
+  if (std::sscanf(line.c_str(), "port %d", &port_) != 1) {
+    Stop();
+    throw std::runtime_error("unexpected first line of y6server: " + line);
+  }
+}
+
+void TServerProcess::Stop() {
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+  }
+  if (out_ >= 0) close(out_);
+  out_ = -1;
+}
+
+std::string TServerProcess::BaseURL() const {
+  return "http://127.0.0.1:" + std::to_string(port_) + "/y6/webservice/api.aspx?";
+}
+
+std::string TServerProcess::Admin(const std::string& target) const {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port_));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    close(fd);
+    throw std::runtime_error("cannot reach y6server");
+  }
+  std::string req = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+  if (write(fd, req.data(), req.size()) != static_cast<ssize_t>(req.size())) {
+    close(fd);
+    throw std::runtime_error("cannot write to y6server");
+  }
+  std::string reply;
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(fd, buf, sizeof buf)) > 0) reply.append(buf, static_cast<size_t>(n));
+  close(fd);
+  size_t body = reply.find("\r\n\r\n");
+  return body == std::string::npos ? std::string() : reply.substr(body + 4);
+}
+
+std::string UrlEncode(const std::string& utf8) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : utf8) {
+    if (std::isalnum(c) || c == '-' || c == '_' || c == '.') out += static_cast<char>(c);
+    else {
+      out += '%';
+      out += digits[c >> 4];
+      out += digits[c & 15];
+    }
+  }
+  return out;
 }

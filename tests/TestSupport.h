@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 // A temporary directory that is removed with its contents.
 class TTempDir {
@@ -30,3 +31,29 @@ struct TFreshStore {
 };
 
 std::string ReadFile(const std::filesystem::path& path);
+
+// A y6server process on a free loopback port with its own data directory (the demo shop is
+// made there on the first start); stopped and waited for at the end.
+class TServerProcess {
+public:
+  TServerProcess(const std::string& binary, const std::filesystem::path& dataDir,
+                 const std::vector<std::string>& extraArgs = {});
+  ~TServerProcess() { Stop(); }
+  TServerProcess(const TServerProcess&) = delete;
+  TServerProcess& operator=(const TServerProcess&) = delete;
+
+  int Port() const { return port_; }
+  // The API base URL of the database "demo", as the login page address derives it.
+  std::string BaseURL() const;
+  // GET of an /__admin/ page (path and query, values already percent-encoded); the body.
+  std::string Admin(const std::string& target) const;
+  void Stop();
+
+private:
+  int pid_ = -1;
+  int out_ = -1;
+  int port_ = 0;
+};
+
+// A value percent-encoded as UTF-8, for the admin pages.
+std::string UrlEncode(const std::string& utf8);
