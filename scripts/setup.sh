@@ -8,6 +8,7 @@ packages=(
   libsqlite3-dev sqlite3
   libcurl4-openssl-dev
   libcpp-httplib-dev libssl-dev
+  libsodium-dev
   libgtest-dev
   fonts-noto-cjk
 )

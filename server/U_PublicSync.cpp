@@ -1,6 +1,7 @@
 #include "U_PublicSync.h"
 
 #include "U_Data.h"
+#include "U_Password.h"
 #include "U_PublicApi.h"
 
 const char* const kStaffColumns =
@@ -97,7 +98,8 @@ std::string DownloadIncrements() {
 
 void RecordSessionPassword() {
   std::string roles = Session.Roles.find('|') == std::string::npos ? ",角色='|'+角色+'|'" : "";
-  DM->ADOC.Execute("Update 职员信息 Set 密码=" + QuotedStr(Session.Password) + roles +
+  // The store keeps a salted hash only; the local login verifies the typed password against it.
+  DM->ADOC.Execute("Update 职员信息 Set 密码=" + QuotedStr(HashPassword(Session.Password)) + roles +
                    " Where 登陆名=" + QuotedStr(Session.LoginName));
 }
 
