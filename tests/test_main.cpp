@@ -74,8 +74,11 @@ public:
     replies_.push_back([]() -> std::string { throw EHttpError("connection refused"); });
   }
   void AlwaysFail() {
+    Always([]() -> std::string { throw EHttpError("connection refused"); });
+  }
+  void Always(std::function<std::string()> reply) {
     std::lock_guard lock(mutex_);
-    always_ = []() -> std::string { throw EHttpError("connection refused"); };
+    always_ = std::move(reply);
   }
   std::vector<std::string> Urls() const {
     std::lock_guard lock(mutex_);
@@ -636,6 +639,29 @@ TEST_F(Maintenance, AFailedDownloadClosesEverythingAndShowsNoNotice) {
     EXPECT_TRUE(w.T_Server->isActive());
   }
   delete F_Loading;
+}
+
+TEST_F(Maintenance, InitialiseRebuildsTheReplicasWithTheTimerPaused) {
+  TF_Main& w = Make();
+  s.Store.Execute("Insert Into 进销草稿 (单据编号) Values ('SO-140815-本地-001')");
+  s.Store.Close();
+  bool timerRan = false;
+  http->Always([&] {
+    timerRan = timerRan || w.T_Server->isActive();
+    return std::string();
+  });
+  sm->Answers = {true};
+  w.N_BDSJ->trigger();
+  EXPECT_FALSE(timerRan);
+  EXPECT_TRUE(w.T_Server->isActive());
+  ASSERT_EQ(Shown().size(), 2);
+  EXPECT_TRUE(Shown()[1].startsWith("i 本地数据初始化成功。\r\r仓库 0 条记录\r")) << Shown()[1].toStdString();
+  EXPECT_EQ(Numbers("进销草稿"), "SO-140815-本地-001 ");
+  EXPECT_EQ(AsInt(s.Scalar("Select Count(*) From 客户信息")), 0);
+  EXPECT_EQ(AsText(s.Scalar("Select 名称 From 仓库")), "所有仓库");
+  s.Store.Close();
+  EXPECT_EQ(DM->Q_KH.RecordCount(), 0);
+  EXPECT_FALSE(DM->ADOC.Connected());
 }
 
 TEST_F(Maintenance, SynchroniseStockReportsTheFourTablesInOrder) {
