@@ -6,7 +6,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev libgl-dev
   libsqlite3-dev sqlite3
-  libcurl4-openssl-dev
+  libcurl4-openssl-dev curl
   libcpp-httplib-dev libssl-dev
   libsodium-dev
   libgtest-dev
