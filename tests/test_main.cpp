@@ -2,6 +2,7 @@
 // heartbeat, the server timer, the close, and the maintenance commands on a fresh store.
 #include "TestSupport.h"
 #include "U_Config.h"
+#include "U_Curl.h"
 #include "U_Data.h"
 #include "U_Gbk.h"
 #include "U_Heartbeat.h"
@@ -27,6 +28,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
 void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -728,5 +730,100 @@ TEST_F(Maintenance, UpdateSavesThePackageAndHandsOverToTheUpdater) {
   DeleteClosed();
   EXPECT_FALSE(f);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Against the development server
+
+#ifdef Y6SERVER
+class MainOnline : public MainWindow {
+protected:
+  void SetUp() override {
+    MainWindow::SetUp();
+    server = std::make_unique<TServerProcess>(Y6SERVER, serverDir.Path());
+    SetServerAddress(server->BaseURL(), "demo");
+    DM->IHTTP = std::make_unique<TCurlHttp>();
+    http = nullptr;
+    MainPlatform.NewHttp = [] { return std::unique_ptr<THttp>(std::make_unique<TCurlHttp>()); };
+    MainPlatform.HeartbeatInterval = 50ms;
+  }
+  int Heartbeats() {
+    int n = 0;
+    std::istringstream in(server->Admin("/__admin/log"));
+    for (std::string l; std::getline(in, l);)
+      if (l.find("\theartbeat\t") != std::string::npos) ++n;
+    return n;
+  }
+  bool WaitForHeartbeats(int n) {
+    for (int i = 0; i < 100; ++i, std::this_thread::sleep_for(30ms))
+      if (Heartbeats() >= n) return true;
+    return false;
+  }
+  int LocalCount(const std::string& sql) {
+    const int n = static_cast<int>(AsInt(s.Scalar(sql)));
+    s.Store.Close();
+    return n;
+  }
+  TTempDir serverDir;
+  std::unique_ptr<TServerProcess> server;
+};
+
+TEST_F(MainOnline, ConnectBeatsAndDisconnectStopsTheBeat) {
+  TF_Main& w = Make();
+  Session.Password = "wrong";
+  w.N_FWQClick();
+  EXPECT_TRUE(Shown().last().startsWith("i error")) << Shown().last().toStdString();
+  EXPECT_FALSE(IsOnline());
+
+  Session.Password = "123456";
+  w.N_FWQClick();
+  EXPECT_EQ(Shown().last(), "i 连接服务器成功！当前是在线状态。");
+  ExpectOnline(w, true);
+  ASSERT_TRUE(WaitForHeartbeats(2));
+
+  w.N_FWQClick();
+  ExpectOnline(w, false);
+  std::this_thread::sleep_for(100ms); // a beat in flight may still land
+  const int beats = Heartbeats();
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(Heartbeats(), beats);
+
+  server->Stop(); // with the server gone, connect tells and stays offline
+  w.N_FWQClick();
+  EXPECT_EQ(Shown().last(), "i 连接服务器失败！网络故障导致的可断开服务器后重新连接服务器。");
+  ExpectOnline(w, false);
+}
+
+TEST_F(MainOnline, InitialiseThenDownloadIncrementsOnTheDemoShop) {
+  SetOnlineSession(LoginRequest("demo", "zhang", "123456"));
+  TF_Main& w = Make();
+  sm->Answers = {true};
+  w.N_BDSJClick();
+  ASSERT_TRUE(Shown().last().startsWith("i 本地数据初始化成功。\r\r仓库 ")) << Shown().last().toStdString();
+  const int goods = LocalCount("Select Count(*) From 商品信息");
+  EXPECT_GT(goods, 0);
+  EXPECT_GT(DM->Q_KH.RecordCount(), 0);
+
+  // A bill of 40 days ago goes with its lines; the recent ones stay.
+  const int recent = LocalCount("Select Count(*) From 进销单据");
+  ASSERT_GT(recent, 0);
+  const std::string old = "'" + DateText(QDate::currentDate().addDays(-40)).toStdString() + "'";
+  s.Store.Execute("Insert Into 进销单据 (ID,单据编号,单据日期) Values (-1,'SO-OLD'," + old + ")");
+  s.Store.Execute("Insert Into 进销单据明细 (ID,单据编号) Values (-1,'SO-OLD')");
+  s.Store.Close();
+  server->Admin("/__admin/query?db=demo&sql=" +
+                UrlEncode("INSERT INTO 客户信息 (ID,客户分类ID,名称,停用,分店ID) VALUES (90001,1,'新客户',0,1)"));
+
+  sm->Answers = {true};
+  w.N_XZSJClick();
+  EXPECT_TRUE(Shown().last().startsWith("i 服务器最新增量数据已经下载到本地。\r\r仓库 0 条记录"));
+  EXPECT_NE(Shown().last().indexOf("客户信息 1 条记录"), -1) << Shown().last().toStdString();
+  EXPECT_EQ(LocalCount("Select Count(*) From 进销单据 Where 单据编号='SO-OLD'"), 0);
+  EXPECT_EQ(LocalCount("Select Count(*) From 进销单据明细 Where 单据编号='SO-OLD'"), 0);
+  EXPECT_EQ(LocalCount("Select Count(*) From 进销单据"), recent);
+  EXPECT_EQ(LocalCount("Select Count(*) From 商品信息"), goods);
+  EXPECT_TRUE(HasRight("销售单")); // rights came again whole
+  EXPECT_TRUE(DM->Q_KH.Locate("ID", TValue(std::int64_t(90001))));
+}
+#endif
 
 } // namespace
