@@ -180,6 +180,7 @@ TF_Login::TF_Login(QWidget* parent)
                      static_cast<QWidget*>(B_Login), static_cast<QWidget*>(C_IsWeb)})
     w->installEventFilter(this);
 
+  setMinimumWidth(340);
   adjustSize();
   if (QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
@@ -313,11 +314,11 @@ void TF_Login::RunInitialisation(std::unique_ptr<TF_Load>& load, const std::stri
   load->SetGauge(2);
   DownloadTable("权限", kRightsColumns, kRightsFilter);
   // The server's role text is matched in its "|id|" form, as the local staff row keeps it, so
-  // that both ways of logging in see the same rights. A role without a 供应商 row keeps the
-  // suppliers visible, as the lookup refresh does.
+  // that both ways of logging in see the same rights. Suppliers are hidden unless the roles
+  // hold the 供应商 right and it is shown: a role without that right has no business with them.
   DM->Q_QX.SetParam(":RID", MarkedRoles(Session.Roles));
   OpenDetached(DM->Q_QX, db);
-  if (DM->Q_QX.Locate("名称", std::string("供应商")) && DM->Q_QX.AsInteger("显示") == 0)
+  if (!DM->Q_QX.Locate("名称", std::string("供应商")) || DM->Q_QX.AsInteger("显示") == 0)
     Session.SupplierFilter = " and 类别<>'供应商'";
   DM->Q_QX.Close();
 

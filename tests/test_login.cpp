@@ -1,9 +1,10 @@
 // The login dialog: the local and the first-time path, their refusals, offline work, the
 // session with its filters, the store initialisation and the desktop shortcut. The dialog is
-// driven through its widgets; the server is a scripted fake here (test_login_e2e runs the
-// first login against y6server).
+// driven through its widgets; the server is a scripted fake, and at the end y6server with its
+// demo shop.
 #include "TestSupport.h"
 #include "U_Config.h"
+#include "U_Curl.h"
 #include "U_Data.h"
 #include "U_Gbk.h"
 #include "U_Load.h"
@@ -158,7 +159,7 @@ protected:
     dm = std::make_unique<TDM>(store.Dir.Dir() + "WebC.db", std::move(box));
     DM = dm.get();
     auto fake = std::make_unique<TFakeServer>();
-    server = fake.get();
+    this->fake = fake.get();
     dm->IHTTP = std::move(fake);
     // The desktop is $HOME/Desktop when the user has no user-dirs.dirs.
     qputenv("HOME", QByteArray::fromStdString(home.Dir()));
@@ -214,7 +215,7 @@ protected:
   TFreshStore store;
   TTempDir home;
   TScriptedMessageBox* sm = nullptr;
-  TFakeServer* server = nullptr;
+  TFakeServer* fake = nullptr;
   std::unique_ptr<TDM> dm;
   std::unique_ptr<TF_Login> dlg;
 };
@@ -302,21 +303,21 @@ TEST_F(Login, LocalRefusalsKeepTheDialogOpenWithTheirMessageAndFocus) {
     EXPECT_TRUE(d.isVisible()) << c.user;
     EXPECT_FALSE(d.LoginSucceeded()) << c.user;
   }
-  EXPECT_TRUE(server->Requests.empty());
+  EXPECT_TRUE(fake->Requests.empty());
 }
 
 TEST_F(Login, LocalUserByNumberLoginNameOrNameLogsInOnlineWithTheLoginName) {
   InitialisedStore();
   Preload();
   for (const char* typed : {"001", "zhang", "张经理"}) {
-    server->Requests.clear();
+    fake->Requests.clear();
     TF_Login& d = Dialog();
     Attempt(typed, "123456");
     EXPECT_TRUE(d.LoginSucceeded()) << typed;
     EXPECT_FALSE(d.isVisible());
     EXPECT_EQ(OnlineSession(), "sid=7&db=demo");
-    ASSERT_EQ(server->Requests.size(), 1u);
-    EXPECT_EQ(server->Requests[0], "http://127.0.0.1:9/y6/webservice/api.aspx?ver=1.0&db=demo&dbName=demo&uid=zhang&pwd=123456");
+    ASSERT_EQ(fake->Requests.size(), 1u);
+    EXPECT_EQ(fake->Requests[0], "http://127.0.0.1:9/y6/webservice/api.aspx?ver=1.0&db=demo&dbName=demo&uid=zhang&pwd=123456");
     EXPECT_EQ(Session.LoginName, "zhang");
     EXPECT_EQ(Session.Password, "123456");
     EXPECT_EQ(Session.UserID, "1");
@@ -347,9 +348,9 @@ TEST_F(Login, LocalOnlineStepDecidesTheModeAndTheLoginAlwaysSucceeds) {
   };
   for (const Case& c : cases) {
     SetOnlineSession("stale");
-    server->Requests.clear();
-    server->LoginReply = c.reply;
-    server->FailOn = c.fail ? "ver=1.0" : "";
+    fake->Requests.clear();
+    fake->LoginReply = c.reply;
+    fake->FailOn = c.fail ? "ver=1.0" : "";
     sm->Shown.clear();
     TF_Login& d = Dialog();
     d.C_IsWeb->setChecked(c.offlineBox);
@@ -357,7 +358,7 @@ TEST_F(Login, LocalOnlineStepDecidesTheModeAndTheLoginAlwaysSucceeds) {
     EXPECT_TRUE(d.LoginSucceeded()) << c.name;
     EXPECT_EQ(OnlineSession(), c.session) << c.name;
     EXPECT_EQ(sm->Shown, c.shown) << c.name;
-    EXPECT_EQ(server->Requests.size(), c.offlineBox ? 0u : 1u) << c.name;
+    EXPECT_EQ(fake->Requests.size(), c.offlineBox ? 0u : 1u) << c.name;
   }
 }
 
@@ -392,7 +393,7 @@ TEST_F(Login, LocalStoreFiltersFollowHeadOfficeAndSwitches) {
 // --- First-time path -----------------------------------------------------------------------------
 
 TEST_F(Login, FirstTimeRefusalsContactTheServerOnlyForARealUser) {
-  FillShop(*server);
+  FillShop(*fake);
   struct Case {
     const char* name;
     QString page;
@@ -408,15 +409,15 @@ TEST_F(Login, FirstTimeRefusalsContactTheServerOnlyForARealUser) {
   };
   for (const Case& c : cases) {
     Config.LoginPage = c.page;
-    server->LoginReply = c.reply;
-    server->Requests.clear();
+    fake->LoginReply = c.reply;
+    fake->Requests.clear();
     sm->Shown.clear();
     TF_Login& d = Dialog();
     d.C_IsWeb->setChecked(true); // ignored on a new installation
     Attempt(c.user, "123456");
     EXPECT_EQ(sm->Shown, c.shown) << c.name;
     EXPECT_EQ(d.focusWidget()->objectName(), c.focus ? c.focus : "E_Pass") << c.name;
-    EXPECT_EQ(server->Requests.size(), c.requests) << c.name;
+    EXPECT_EQ(fake->Requests.size(), c.requests) << c.name;
     EXPECT_TRUE(d.isVisible()) << c.name;
     EXPECT_FALSE(d.LoginSucceeded()) << c.name;
     EXPECT_EQ(OnlineSession(), "") << c.name;
@@ -424,8 +425,8 @@ TEST_F(Login, FirstTimeRefusalsContactTheServerOnlyForARealUser) {
 }
 
 TEST_F(Login, FirstTimeServerDownShowsTheErrorAndStays) {
-  FillShop(*server);
-  server->FailOn = "ver=1.0";
+  FillShop(*fake);
+  fake->FailOn = "ver=1.0";
   TF_Login& d = Dialog();
   Attempt("zhang", "123456");
   EXPECT_EQ(sm->Shown, QStringList{"! 连接服务器失败: Connection refused"});
@@ -434,7 +435,7 @@ TEST_F(Login, FirstTimeServerDownShowsTheErrorAndStays) {
 }
 
 TEST_F(Login, FirstTimeInitialisesTheStoreAndRecordsAHashForABranchUser) {
-  FillShop(*server);
+  FillShop(*fake);
   // All staff disabled counts as a new installation; the stale row goes with the clearing,
   // the local bills stay.
   store.Store.Execute("Insert InTo 职员信息 (ID,登陆名,密码,停用) Values (9,'old','x',1)");
@@ -463,10 +464,10 @@ TEST_F(Login, FirstTimeInitialisesTheStoreAndRecordsAHashForABranchUser) {
   EXPECT_EQ(Session.CustomerFilter, " and (类别<>'供应商' or 分店ID=2)");
   EXPECT_EQ(Session.SupplierFilter, " and 类别<>'供应商'");
   // ...and the filters reach the server's queries.
-  EXPECT_NE(server->Find("From 进销单据 Where DateDiff(d,单据日期,GetDate())<31 and 分店ID=2 Order By ID"), "");
-  EXPECT_NE(server->Find("From 客户信息 Where ID>0 and 停用=0 and (类别<>'供应商' or 分店ID=2) and 类别<>'供应商' Order"), "");
-  EXPECT_NE(server->Find("From 商品库存 Where ID>0 and 库存数量<>0 and 分店ID=2 Order"), "");
-  EXPECT_EQ(server->Count("&isonline=1"), 5);
+  EXPECT_NE(fake->Find("From 进销单据 Where DateDiff(d,单据日期,GetDate())<31 and 分店ID=2 Order By ID"), "");
+  EXPECT_NE(fake->Find("From 客户信息 Where ID>0 and 停用=0 and (类别<>'供应商' or 分店ID=2) and 类别<>'供应商' Order"), "");
+  EXPECT_NE(fake->Find("From 商品库存 Where ID>0 and 库存数量<>0 and 分店ID=2 Order"), "");
+  EXPECT_EQ(fake->Count("&isonline=1"), 5);
 
   // The store: replicas filled, the pseudo warehouse, the stale row gone, the draft kept.
   EXPECT_EQ(AsInt(Scalar("Select Count(*) From 职员信息")), 3);
@@ -498,24 +499,24 @@ TEST_F(Login, FirstTimeInitialisesTheStoreAndRecordsAHashForABranchUser) {
 }
 
 TEST_F(Login, FirstTimeHeadOfficeUserHasNoFilters) {
-  FillShop(*server);
+  FillShop(*fake);
   Preload();
   TF_Login& d = Dialog();
   Attempt("zhang", "123456");
   ASSERT_TRUE(d.LoginSucceeded()) << sm->Shown.join("|").toStdString();
   EXPECT_EQ(Session.BusinessFilter + Session.StockFilter + Session.CustomerFilter + Session.SupplierFilter, "");
   EXPECT_EQ(Session.UserID, "1");
-  EXPECT_NE(server->Find("From 客户信息 Where ID>0 and 停用=0 Order By ID"), "");
+  EXPECT_NE(fake->Find("From 客户信息 Where ID>0 and 停用=0 Order By ID"), "");
 }
 
 // A failure half-way: the progress window goes, the error is shown, the dialog comes back in
 // the same modal run, the store is as it was, and the next attempt starts over.
 TEST_F(Login, FirstTimeFailureHalfWayShowsTheDialogAgainAndTheNextAttemptStartsOver) {
-  FillShop(*server);
+  FillShop(*fake);
   store.Store.Execute("Insert InTo 现金银行 (ID,帐号,名称) Values (5,'x','旧账户')");
   store.Store.Close();
   Preload();
-  server->FailOn = "From 商品信息";
+  fake->FailOn = "From 商品信息";
   dlg = std::make_unique<TF_Login>();
   TF_Login& d = *dlg;
   bool reshown = false, progressGone = false;
@@ -534,8 +535,8 @@ TEST_F(Login, FirstTimeFailureHalfWayShowsTheDialogAgainAndTheNextAttemptStartsO
       EXPECT_EQ(AsInt(Scalar("Select Count(*) From 职员信息")), 0); // rolled back: still a new installation
       EXPECT_EQ(AsText(Scalar("Select 名称 From 现金银行")), "旧账户");
       EXPECT_TRUE(dm->Q_ZY.IsEmpty());
-      server->FailOn.clear();
-      server->Requests.clear();
+      fake->FailOn.clear();
+      fake->Requests.clear();
       Attempt("zhao", "123456");
     });
   });
@@ -545,7 +546,7 @@ TEST_F(Login, FirstTimeFailureHalfWayShowsTheDialogAgainAndTheNextAttemptStartsO
   EXPECT_TRUE(progressGone);
   EXPECT_EQ(afterFailure, QStringList{"! 连接服务器失败: Connection refused"});
   EXPECT_TRUE(d.LoginSucceeded());
-  EXPECT_EQ(server->Count("ver=1.0"), 1); // the second attempt logged in again and went all the way
+  EXPECT_EQ(fake->Count("ver=1.0"), 1); // the second attempt logged in again and went all the way
   EXPECT_EQ(AsInt(Scalar("Select Count(*) From 商品信息")), 1);
   EXPECT_EQ(AsInt(Scalar("Select Count(*) From 现金银行")), 1); // cleared, then downloaded
 }
@@ -553,7 +554,7 @@ TEST_F(Login, FirstTimeFailureHalfWayShowsTheDialogAgainAndTheNextAttemptStartsO
 // --- The desktop shortcut ------------------------------------------------------------------------
 
 TEST_F(Login, FirstLoginLeavesADesktopShortcutReplacingAnOldOne) {
-  FillShop(*server);
+  FillShop(*fake);
   Preload();
   const auto file = home.Path() / "Desktop" / "禾岚Y6桌面端.desktop";
   home.Write("Desktop/禾岚Y6桌面端.desktop", "old");
@@ -568,7 +569,7 @@ TEST_F(Login, FirstLoginLeavesADesktopShortcutReplacingAnOldOne) {
 }
 
 TEST_F(Login, WithoutADesktopDirectoryTheLoginSucceedsWithoutShortcut) {
-  FillShop(*server);
+  FillShop(*fake);
   Preload();
   std::filesystem::remove_all(home.Path() / "Desktop");
   TF_Login& d = Dialog();
@@ -589,5 +590,120 @@ TEST(Password, SaltedHashesVerifyOnlyTheirPassword) {
     EXPECT_FALSE(VerifyPassword(stored, stored == "" ? "" : "123456")) << stored;
   EXPECT_FALSE(VerifyPassword(a, "1234567"));
 }
+
+// --- Against y6server ------------------------------------------------------------------------------
+
+#ifdef Y6SERVER
+
+// The dialog of a new installation against a fresh demo shop.
+class LoginE2E : public Login {
+protected:
+  void SetUp() override {
+    Login::SetUp();
+    shop = std::make_unique<TServerProcess>(Y6SERVER, shopDir.Path());
+    dm->IHTTP = std::make_unique<TCurlHttp>();
+    Config.LoginPage = Q("http://127.0.0.1:" + std::to_string(shop->Port()) + "/y6/Login.aspx?db=demo&x=1");
+    SetServerAddress(shop->BaseURL(), "demo");
+  }
+  int ShopCount(const std::string& sql) {
+    std::string r = shop->Admin("/__admin/query?db=demo&sql=" + UrlEncode(sql));
+    return std::stoi(r.substr(r.find('\n') + 1));
+  }
+  int LocalCount(const std::string& sql) { return static_cast<int>(AsInt(Scalar(sql))); }
+  int Logged(const std::string& part) {
+    std::string log = shop->Admin("/__admin/log");
+    int n = 0;
+    for (size_t at = log.find(part); at != std::string::npos; at = log.find(part, at + 1)) ++n;
+    return n;
+  }
+
+  TTempDir shopDir;
+  std::unique_ptr<TServerProcess> shop;
+};
+
+TEST_F(LoginE2E, FirstLoginOfABranchUserBringsItsStoresShareOfTheShop) {
+  Preload();
+  TF_Login& d = Dialog();
+  Attempt("zhao", "123456");
+  ASSERT_TRUE(d.LoginSucceeded()) << sm->Shown.join("|").toStdString();
+  EXPECT_TRUE(sm->Shown.isEmpty());
+  EXPECT_EQ(OnlineSession().rfind("sid=", 0), 0u);
+  EXPECT_EQ(Session.UserID, "4");
+  EXPECT_EQ(Session.UserName, "赵分店");
+  EXPECT_EQ(Session.StoreID, "2");
+  EXPECT_EQ(Session.StoreName, "城东分店");
+  EXPECT_EQ(Session.Roles, "|3|");
+  // The shop lets stores see each other's stock, not their bills nor their suppliers; the
+  // role holds no supplier right.
+  EXPECT_EQ(Session.BusinessFilter, " and 分店ID=2");
+  EXPECT_EQ(Session.StockFilter, "");
+  EXPECT_EQ(Session.CustomerFilter, " and (类别<>'供应商' or 分店ID=2)");
+  EXPECT_EQ(Session.SupplierFilter, " and 类别<>'供应商'");
+
+  EXPECT_EQ(LocalCount("Select Count(*) From 客户信息"),
+            ShopCount("SELECT COUNT(*) FROM 客户信息 WHERE 停用=0 AND 类别<>'供应商'"));
+  EXPECT_EQ(LocalCount("Select Count(*) From 客户分类"),
+            ShopCount("SELECT COUNT(*) FROM 客户分类 WHERE 类别<>'供应商' OR 分店ID=2"));
+  EXPECT_EQ(LocalCount("Select Count(*) From 商品库存"), ShopCount("SELECT COUNT(*) FROM 商品库存 WHERE 库存数量<>0"));
+  EXPECT_EQ(LocalCount("Select Count(*) From 商品信息"), ShopCount("SELECT COUNT(*) FROM 商品信息"));
+  EXPECT_EQ(LocalCount("Select Count(*) From 仓库"), ShopCount("SELECT COUNT(*) FROM 仓库") + 1);
+  const int staff = ShopCount("SELECT COUNT(*) FROM 职员信息");
+  EXPECT_EQ(LocalCount("Select Count(*) From 职员信息"), staff);
+  EXPECT_EQ(LocalCount("Select Count(*) From 职员信息 Where 密码='wobrel'"), staff - 1);
+  EXPECT_TRUE(VerifyPassword(AsText(Scalar("Select 密码 From 职员信息 Where 登陆名='zhao'")), "123456"));
+  EXPECT_EQ(dm->Q_ZY.RecordCount(), ShopCount("SELECT COUNT(*) FROM 职员信息 WHERE 停用=0"));
+  EXPECT_EQ(Logged("\theartbeat\t"), 5);
+}
+
+TEST_F(LoginE2E, HeadOfficeLogsInFirstOnlineThenFromTheStoreWithAndWithoutTheServer) {
+  Preload();
+  TF_Login& first = Dialog();
+  Attempt("zhang", "123456");
+  ASSERT_TRUE(first.LoginSucceeded()) << sm->Shown.join("|").toStdString();
+  EXPECT_EQ(Session.BusinessFilter + Session.StockFilter + Session.CustomerFilter + Session.SupplierFilter, "");
+  EXPECT_EQ(LocalCount("Select Count(*) From 客户信息"), ShopCount("SELECT COUNT(*) FROM 客户信息 WHERE 停用=0"));
+
+  // The next start: from the store, then online with the login name of the row found.
+  Session = TSession{};
+  TF_Login& second = Dialog();
+  Attempt("001", "123456");
+  ASSERT_TRUE(second.LoginSucceeded());
+  EXPECT_EQ(OnlineSession().rfind("sid=", 0), 0u);
+  EXPECT_EQ(Logged("uid=zhang"), 2);
+  EXPECT_TRUE(sm->Shown.isEmpty());
+
+  shop->Stop();
+  TF_Login& third = Dialog();
+  Attempt("张经理", "123456");
+  EXPECT_TRUE(third.LoginSucceeded());
+  EXPECT_EQ(OnlineSession(), "");
+  EXPECT_EQ(sm->Shown, QStringList{"i 连接服务器失败！桌面端进入脱机工作。"});
+}
+
+TEST_F(LoginE2E, RefusedAndFailedFirstLoginsLeaveTheStoreNewAndTheNextAttemptWorks) {
+  Preload();
+  TF_Login& d = Dialog();
+  Attempt("zhang", "654321");
+  ASSERT_EQ(sm->Shown.size(), 1);
+  EXPECT_TRUE(sm->Shown[0].startsWith("i error")) << sm->Shown[0].toStdString();
+
+  // The first heartbeat comes after the switches and the rights are in.
+  shop->Admin("/__admin/fault?kind=http500&on=heartbeat");
+  sm->Shown.clear();
+  Attempt("zhang", "123456");
+  EXPECT_EQ(sm->Shown, QStringList{"! 服务器返回错误 HTTP 500"});
+  EXPECT_TRUE(d.isVisible());
+  EXPECT_FALSE(d.LoginSucceeded());
+  EXPECT_EQ(LocalCount("Select Count(*) From 权限"), 0);
+  EXPECT_EQ(LocalCount("Select Count(*) From 系统信息"), 0);
+
+  sm->Shown.clear();
+  Attempt("zhang", "123456");
+  EXPECT_TRUE(d.LoginSucceeded());
+  EXPECT_TRUE(sm->Shown.isEmpty());
+  EXPECT_GT(LocalCount("Select Count(*) From 权限"), 0);
+}
+
+#endif
 
 } // namespace
