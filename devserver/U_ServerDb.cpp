@@ -29,7 +29,11 @@ std::string ServerText(const std::string& msg) {
   if (after("UNIQUE constraint failed: ", rest)) return "违反了 UNIQUE KEY 约束（" + rest + "），不能插入重复键。";
   if (after("near ", rest)) {
     size_t colon = rest.rfind(": syntax error");
-    if (colon != std::string::npos) return rest.substr(0, colon) + " 附近有语法错误。";
+    if (colon != std::string::npos) {
+      std::string near = rest.substr(0, colon);
+      if (near.size() >= 2 && near.front() == '"' && near.back() == '"') near = "'" + near.substr(1, near.size() - 2) + "'";
+      return near + " 附近有语法错误。";
+    }
   }
   size_t named = msg.find(" has no column named ");
   if (named != std::string::npos) return "列名 '" + msg.substr(named + 21) + "' 无效。";
@@ -136,6 +140,9 @@ TServerDb::TServerDb(std::string path) {
     if (version != ServerSchemaVersion())
       throw std::runtime_error(path + " has another table layout (made by another version of y6server); remove it");
     ExecSql(db_, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL");
+    // "text" is a name on the server, never a text literal as SQLite would let it be.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     RegisterTSqlFunctions(db_);
   } catch (...) {
     sqlite3_close(db_);

@@ -201,6 +201,19 @@ const char* const kDboFunctions[][2] = {
     {"F_客户价格", "ts_customer_price"},
 };
 
+// T-SQL functions SQLite knows under the same name and meaning.
+const char* const kPlainFunctions[] = {"Count", "Sum",   "Max",  "Min",     "Avg",     "Abs",    "Round",
+                                       "Upper", "Lower", "LTrim", "RTrim", "Coalesce", "NullIf", "Cast",
+                                       "Char",  "Replace"};
+
+bool IsKeyword(const TNode& n);
+
+size_t PrevSolid(const std::vector<TNode>& nodes, size_t i) {
+  while (i-- > 0)
+    if (nodes[i].Kind != K::Space) return i;
+  return std::string::npos;
+}
+
 void Rename(std::vector<TNode>& nodes) {
   for (size_t i = 0; i < nodes.size(); ++i) {
     TNode& n = nodes[i];
@@ -223,27 +236,38 @@ void Rename(std::vector<TNode>& nodes) {
         if (!to) throw ETSqlError("找不到函数 dbo." + nodes[name].Text + "。");
         nodes[name] = TNode{K::Word, to, {}, nodes[name].Pos, nodes[name].End};
       }
-      // A table of the owner dbo is the table itself.
+      // A table of the owner dbo is the table itself; the name stays at i, already read.
       nodes.erase(nodes.begin() + i, nodes.begin() + name);
-      --i;
       continue;
     }
+    bool afterDot = i > 0 && OpIs(nodes[i - 1], ".");
+    // The server has no yes/no literals (the local dialect has).
+    if (!afterDot && (WordIs(n, "True") || WordIs(n, "False"))) throw ETSqlError("列名 '" + n.Text + "' 无效。");
     if (next == std::string::npos || nodes[next].Kind != K::Group) continue;
+    bool mapped = false;
     for (auto& f : kFunctions) {
       if (!WordIs(n, f[0])) continue;
       if (SameText(n.Text, "DateDiff") || SameText(n.Text, "DateAdd")) {
-        // The date part is a bare word in T-SQL: DateDiff(d,...).
+        // The date part is a bare word in T-SQL: DateDiff(d,...), never a text as in DateDiff('d',...).
         auto& args = nodes[next].Children;
         size_t first = NextSolid(args, static_cast<size_t>(-1));
-        if (first != std::string::npos && args[first].Kind == K::Word) {
-          std::string unit = args[first].Text;
-          for (auto& ch : unit) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-          args[first] = TNode{K::String, "'" + unit + "'", {}, args[first].Pos, args[first].End};
-        }
+        if (first == std::string::npos || args[first].Kind != K::Word)
+          throw ETSqlError("无效参数 1 指定给了 " + n.Text + "。");
+        std::string unit = args[first].Text;
+        for (auto& ch : unit) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        args[first] = TNode{K::String, "'" + unit + "'", {}, args[first].Pos, args[first].End};
       }
       n.Text = f[1];
+      mapped = true;
       break;
     }
+    if (mapped || afterDot || IsKeyword(n)) continue;
+    size_t prev = PrevSolid(nodes, i);
+    if (prev != std::string::npos && (WordIs(nodes[prev], "Into") || WordIs(nodes[prev], "Insert")))
+      continue; // the table of an Insert, before its column list
+    bool known = false;
+    for (const char* f : kPlainFunctions) known = known || WordIs(n, f);
+    if (!known) throw ETSqlError("'" + n.Text + "' 不是可以识别的内置函数名称。");
   }
 }
 
@@ -561,9 +585,8 @@ std::string EmitUpdate(const std::vector<TNode>& nodes, const TSchemaLookup& sch
     if (v.empty()) throw ETSqlError("列 " + c.Name + " 的新值是空的。");
     sets += (sets.empty() ? "" : ",") + QuoteIdent(c.Name) + "=" + Converted(c, v);
   }
+  if (end < nodes.size() && WordIs(nodes[end], "From")) throw ETSqlError("不支持 Update ... From。");
   std::vector<TNode> rest(nodes.begin() + end, nodes.end());
-  if (!rest.empty() && WordIs(rest[NextSolid(rest, static_cast<size_t>(-1))], "From"))
-    throw ETSqlError("不支持 Update ... From。");
   return "UPDATE " + QuoteIdent(t.Name) + " SET " + sets + " " + EmitExpr(rest);
 }
 

@@ -186,6 +186,7 @@ void FnDateAdd(sqlite3_context* ctx, int, sqlite3_value** a) {
   if (IsNull(a[1]) || IsNull(a[2])) return sqlite3_result_null(ctx);
   std::string unit = Lower(ArgText(a[0]));
   long long n = sqlite3_value_int64(a[1]);
+  if (n > 10000000 || n < -10000000) return Fail(ctx, "将表达式转换为数据类型 datetime 时出现算术溢出错误。");
   auto d = ArgDate(a[2]);
   if (!d) return Fail(ctx, "从字符串转换日期和/或时间时，转换失败。");
   TMoment t = *d;
@@ -282,7 +283,11 @@ void FnInt(sqlite3_context* ctx, int, sqlite3_value** a) {
   switch (sqlite3_value_type(a[0])) {
   case SQLITE_NULL: return sqlite3_result_null(ctx);
   case SQLITE_INTEGER: return sqlite3_result_int64(ctx, sqlite3_value_int64(a[0]));
-  case SQLITE_FLOAT: return sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(std::trunc(sqlite3_value_double(a[0]))));
+  case SQLITE_FLOAT: {
+    double d = std::trunc(sqlite3_value_double(a[0]));
+    if (!(std::fabs(d) < 9.2e18)) return Fail(ctx, ColumnPrefix(a[1]) + "将表达式转换为数据类型 int 时出现算术溢出错误。");
+    return sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(d));
+  }
   default: break;
   }
   std::string s = ArgText(a[0]);
