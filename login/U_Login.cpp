@@ -318,8 +318,7 @@ void TF_Login::RunInitialisation(std::unique_ptr<TF_Load>& load, const std::stri
   // hold the 供应商 right and it is shown: a role without that right has no business with them.
   DM->Q_QX.SetParam(":RID", MarkedRoles(Session.Roles));
   OpenDetached(DM->Q_QX, db);
-  if (!DM->Q_QX.Locate("名称", std::string("供应商")) || DM->Q_QX.AsInteger("显示") == 0)
-    Session.SupplierFilter = " and 类别<>'供应商'";
+  if (SuppliersHidden(DM->Q_QX)) Session.SupplierFilter = " and 类别<>'供应商'";
   DM->Q_QX.Close();
 
   load->SetGauge(3);

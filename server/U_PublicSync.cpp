@@ -124,11 +124,14 @@ std::string DownloadAll() {
   return r;
 }
 
+bool SuppliersHidden(TDataSet& rights) {
+  return !rights.Locate("名称", std::string("供应商")) || rights.AsInteger("显示") == 0;
+}
+
 void RefreshLookups() {
   TStore& db = DM->ADOC;
   ReloadDetached(DM->Q_QX, db);
-  if (DM->Q_QX.Locate("名称", std::string("供应商")) && DM->Q_QX.AsInteger("显示") == 0)
-    Session.SupplierFilter = " and 类别<>'供应商'";
+  if (SuppliersHidden(DM->Q_QX)) Session.SupplierFilter = " and 类别<>'供应商'"; // never emptied here
   ReloadDetached(DM->Q_KH, db);
   for (TDataSet* d : {&DM->Q_ZY, &DM->Q_ZH, &DM->Q_CK}) ReloadKeepPosition(*d, db);
   for (TDataSet* d : {&DM->Q_KCSP, &DM->Q_QQ, &DM->Q_KHJL}) ReloadDetached(*d, db);

@@ -36,9 +36,14 @@ void ClearStore();
 std::string DownloadIncrements();
 std::string DownloadAll();
 
-// Writes the session's password (and its role list in the "|id|" form) into the user's
-// staff row after a full download.
+// Writes a salted hash of the session's password (and its role list in the "|id|" form) into
+// the user's staff row after a full download.
 void RecordSessionPassword();
+
+// True when the rights list (Q_QX, loaded for the session's roles) hides suppliers: they are
+// hidden unless the roles hold the 供应商 right and it is shown.
+class TDataSet;
+bool SuppliersHidden(TDataSet& rights);
 
 // Reloads the data module's lookup lists after a download.
 void RefreshLookups();
