@@ -5,9 +5,14 @@
 #include "U_Ini.h"
 #include "U_PublicApi.h"
 #include "U_Data.h"
+#include "U_Loading.h"
+#include "U_Login.h"
+#include "U_Main.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 
 void ShowSystemError(const QString& text) {
@@ -49,4 +54,24 @@ int Startup(const QString& programDir, const TSystemBox& box) {
     return 1;
   }
   return 0;
+}
+
+int RunProgram() {
+  bool loggedIn;
+  {
+    TF_Login login;
+    login.E_User->setText(Config.DefaultUser);
+    login.exec();
+    loggedIn = login.LoginSucceeded();
+  }
+  if (!loggedIn) return 0;
+
+  auto* main = new TF_Main;
+  main->setAttribute(Qt::WA_DeleteOnClose);
+  F_Loading = new TF_Loading;
+  MainHooks.Closing = [] {
+    delete F_Loading;
+  };
+  main->showMaximized();
+  return QApplication::exec();
 }

@@ -13,6 +13,10 @@ using TSystemBox = std::function<void(const QString& text)>;
 // Error icon, OK button, caption "系统提示".
 void ShowSystemError(const QString& text);
 
-// Runs the start in programDir (with a trailing separator) and returns the exit code:
-// 0 when it went through, 1 when it ended with a message.
+// Runs the start in programDir (with a trailing separator) up to the preload of the lookup
+// lists and returns the exit code: 0 when it went through, 1 when it ended with a message.
 int Startup(const QString& programDir, const TSystemBox& box = ShowSystemError);
+
+// The rest of the run: the login dialog, then, after a successful login, the main window and
+// the shared windows, and the message loop until the main window closes. The exit code.
+int RunProgram();

@@ -3,5 +3,6 @@
 
 int main(int argc, char** argv) {
   TApplication app(argc, argv);
-  return Startup(QCoreApplication::applicationDirPath() + QLatin1Char('/'));
+  if (int code = Startup(QCoreApplication::applicationDirPath() + QLatin1Char('/')); code != 0) return code;
+  return RunProgram();
 }
