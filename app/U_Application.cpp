@@ -1,7 +1,8 @@
 #include "U_Application.h"
 
 #include "U_Data.h"
-#include "U_Startup.h"
+
+#include <QMessageBox>
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
   try {
@@ -12,6 +13,11 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
     ShowError(QStringLiteral("未知错误"));
   }
   return false;
+}
+
+void ShowSystemError(const QString& text) {
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("系统提示"), text, QMessageBox::Ok);
+  box.exec();
 }
 
 void ShowError(const QString& text) {

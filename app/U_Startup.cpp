@@ -13,12 +13,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QMessageBox>
-
-void ShowSystemError(const QString& text) {
-  QMessageBox box(QMessageBox::Critical, QStringLiteral("系统提示"), text, QMessageBox::Ok);
-  box.exec();
-}
 
 namespace {
 
@@ -68,10 +62,7 @@ int RunProgram() {
 
   auto* main = new TF_Main;
   main->setAttribute(Qt::WA_DeleteOnClose);
-  F_Loading = new TF_Loading;
-  MainHooks.Closing = [] {
-    delete F_Loading;
-  };
+  F_Loading = new TF_Loading; // the main window deletes it when it closes
   main->showMaximized();
   return QApplication::exec();
 }
