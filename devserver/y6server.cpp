@@ -111,10 +111,10 @@ int main(int argc, char** argv) {
       TSeedOptions seed;
       if (goods > 0) seed.Goods = goods;
       TServerDb::Create(demo, seed);
-    } else if (goods > 0) {
-      TServerDb existing(demo);
+    } else {
+      TServerDb existing(demo); // a file of another layout is refused here, not at the first request
       std::string made = existing.Info("商品数");
-      if (made != std::to_string(goods))
+      if (goods > 0 && made != std::to_string(goods))
         throw std::runtime_error(demo + " holds a shop of " + made + " goods, not " + std::to_string(goods) +
                                  "; remove it or use another --data directory");
     }
