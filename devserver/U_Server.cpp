@@ -159,8 +159,9 @@ std::string TFaults::Describe() {
 // The server
 
 TY6Server::TY6Server(std::string dataDir) : dataDir_(std::move(dataDir)), http_(std::make_unique<httplib::Server>()) {
+  // An idle kept-alive connection holds one of the library's few threads: let it go soon.
   http_->set_keep_alive_max_count(1000);
-  http_->set_keep_alive_timeout(30);
+  http_->set_keep_alive_timeout(2);
   http_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
     Route(req, res);
     return httplib::Server::HandlerResponse::Handled;
