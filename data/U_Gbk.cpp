@@ -73,3 +73,32 @@ std::string Utf8ToGbk(std::string_view utf8) {
   thread_local TConverter conv("GB18030", "UTF-8");
   return conv.Run(utf8, {});
 }
+
+namespace {
+
+// Byte length of the first n characters.
+size_t Utf8Prefix(std::string_view s, long n) {
+  size_t i = 0;
+  while (n > 0 && i < s.size()) {
+    ++i;
+    while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
+    --n;
+  }
+  return i;
+}
+
+} // namespace
+
+long Utf8Length(std::string_view s) {
+  long n = 0;
+  for (unsigned char c : s)
+    if ((c & 0xC0) != 0x80) ++n;
+  return n;
+}
+
+std::string Utf8Left(std::string_view s, long n) { return std::string(s.substr(0, Utf8Prefix(s, n))); }
+
+std::string Utf8Right(std::string_view s, long n) {
+  long len = Utf8Length(s);
+  return n >= len ? std::string(s) : std::string(s.substr(Utf8Prefix(s, len - n)));
+}

@@ -10,3 +10,8 @@
 std::string GbkToUtf8(std::string_view gbk);
 // Throws std::runtime_error only when the input is not valid UTF-8.
 std::string Utf8ToGbk(std::string_view utf8);
+
+// Characters, not bytes, of UTF-8 text: the length, the first n and the last n.
+long Utf8Length(std::string_view s);
+std::string Utf8Left(std::string_view s, long n);
+std::string Utf8Right(std::string_view s, long n);

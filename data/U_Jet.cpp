@@ -1,5 +1,7 @@
 #include "U_Jet.h"
 
+#include "U_Gbk.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -463,37 +465,15 @@ void ResultNumber(sqlite3_context* ctx, double d) {
   else sqlite3_result_double(ctx, d);
 }
 
-// Byte length of the first n UTF-8 characters of s.
-size_t Utf8Prefix(const std::string& s, long n) {
-  size_t i = 0;
-  while (n > 0 && i < s.size()) {
-    ++i;
-    while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
-    --n;
-  }
-  return i;
-}
-
-long Utf8Length(const std::string& s) {
-  long n = 0;
-  for (unsigned char c : s)
-    if ((c & 0xC0) != 0x80) ++n;
-  return n;
-}
 
 void FnLeft(sqlite3_context* ctx, int, sqlite3_value** a) {
   if (sqlite3_value_type(a[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-  std::string s = ArgText(a[0]);
-  long n = std::max<long>(0, sqlite3_value_int(a[1]));
-  ResultText(ctx, s.substr(0, Utf8Prefix(s, n)));
+  ResultText(ctx, Utf8Left(ArgText(a[0]), std::max<long>(0, sqlite3_value_int(a[1]))));
 }
 
 void FnRight(sqlite3_context* ctx, int, sqlite3_value** a) {
   if (sqlite3_value_type(a[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-  std::string s = ArgText(a[0]);
-  long n = std::max<long>(0, sqlite3_value_int(a[1]));
-  long len = Utf8Length(s);
-  ResultText(ctx, n >= len ? s : s.substr(Utf8Prefix(s, len - n)));
+  ResultText(ctx, Utf8Right(ArgText(a[0]), std::max<long>(0, sqlite3_value_int(a[1]))));
 }
 
 void FnPlus(sqlite3_context* ctx, int, sqlite3_value** a) {

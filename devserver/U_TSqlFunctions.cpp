@@ -1,5 +1,7 @@
 #include "U_TSqlFunctions.h"
 
+#include "U_Gbk.h"
+
 #include "U_Jet.h"
 
 #include <cctype>
@@ -238,34 +240,14 @@ void FnPlus(sqlite3_context* ctx, int, sqlite3_value** a) {
   ResultNumber(ctx, sqlite3_value_double(n0 ? a[0] : a[1]) + d);
 }
 
-size_t Utf8Prefix(const std::string& s, long n) {
-  size_t i = 0;
-  while (n > 0 && i < s.size()) {
-    ++i;
-    while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
-    --n;
-  }
-  return i;
-}
-
-long Utf8Length(const std::string& s) {
-  long n = 0;
-  for (unsigned char c : s)
-    if ((c & 0xC0) != 0x80) ++n;
-  return n;
-}
-
 void FnLeft(sqlite3_context* ctx, int, sqlite3_value** a) {
   if (IsNull(a[0]) || IsNull(a[1])) return sqlite3_result_null(ctx);
-  std::string s = ArgText(a[0]);
-  ResultText(ctx, s.substr(0, Utf8Prefix(s, std::max(0, sqlite3_value_int(a[1])))));
+  ResultText(ctx, Utf8Left(ArgText(a[0]), std::max(0, sqlite3_value_int(a[1]))));
 }
 
 void FnRight(sqlite3_context* ctx, int, sqlite3_value** a) {
   if (IsNull(a[0]) || IsNull(a[1])) return sqlite3_result_null(ctx);
-  std::string s = ArgText(a[0]);
-  long n = std::max(0, sqlite3_value_int(a[1])), len = Utf8Length(s);
-  ResultText(ctx, n >= len ? s : s.substr(Utf8Prefix(s, len - n)));
+  ResultText(ctx, Utf8Right(ArgText(a[0]), std::max(0, sqlite3_value_int(a[1]))));
 }
 
 void FnLen(sqlite3_context* ctx, int, sqlite3_value** a) {
