@@ -21,61 +21,9 @@
 
 namespace {
 
-// A y6server process, stopped and waited for at the end.
-class TDevServerProcess {
-public:
-  explicit TDevServerProcess(const std::filesystem::path& dataDir) {
-    int fds[2];
-    if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
-    pid_ = fork();
-    if (pid_ < 0) throw std::runtime_error("fork failed");
-    if (pid_ == 0) {
-      dup2(fds[1], 1);
-      close(fds[0]);
-      close(fds[1]);
-      std::string dir = dataDir.string();
-      execl(Y6SERVER, Y6SERVER, "--port", "0", "--data", dir.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    out_ = fds[0];
-    // The first line is "port P", written once the port is open.
-    std::string line;
-    char c;
-    pollfd p{out_, POLLIN, 0};
-    while (line.find('\n') == std::string::npos) {
-      if (poll(&p, 1, 10000) <= 0 || read(out_, &c, 1) != 1) {
-        Stop();
-        throw std::runtime_error("y6server did not start (first line: " + line + ")");
-      }
-      line += c;
-    }
-    if (std::sscanf(line.c_str(), "port %d", &port_) != 1) {
-      Stop();
-      throw std::runtime_error("unexpected first line: " + line);
-    }
-  }
-  ~TDevServerProcess() { Stop(); }
-  TDevServerProcess(const TDevServerProcess&) = delete;
-  TDevServerProcess& operator=(const TDevServerProcess&) = delete;
-
-  int Port() const { return port_; }
-
-  void Stop() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      int status = 0;
-      waitpid(pid_, &status, 0);
-      pid_ = -1;
-    }
-    if (out_ >= 0) close(out_);
-    out_ = -1;
-  }
-
-private:
-  pid_t pid_ = -1;
-  int out_ = -1;
-  int port_ = 0;
+// The y6server of these tests.
+struct TDevServerProcess : TServerProcess {
+  explicit TDevServerProcess(const std::filesystem::path& dataDir) : TServerProcess(Y6SERVER, dataDir) {}
 };
 
 struct THttpReply {
