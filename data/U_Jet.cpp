@@ -1,6 +1,7 @@
 #include "U_Jet.h"
 
 #include "U_Gbk.h"
+#include "U_SqlFunctions.h"
 
 #include <algorithm>
 #include <cctype>
@@ -446,24 +447,6 @@ void SetJetClock(TJetClock clock) {
 
 namespace {
 
-std::string ArgText(sqlite3_value* v) {
-  const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
-  return std::string(t ? t : "", static_cast<size_t>(sqlite3_value_bytes(v)));
-}
-
-bool IsNumeric(sqlite3_value* v) {
-  int t = sqlite3_value_type(v);
-  return t == SQLITE_INTEGER || t == SQLITE_FLOAT;
-}
-
-void ResultText(sqlite3_context* ctx, const std::string& s) {
-  sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
-}
-
-void ResultNumber(sqlite3_context* ctx, double d) {
-  if (d == std::floor(d) && std::fabs(d) < 9e15) sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(d));
-  else sqlite3_result_double(ctx, d);
-}
 
 
 void FnLeft(sqlite3_context* ctx, int, sqlite3_value** a) {

@@ -141,3 +141,16 @@ std::string UrlEncode(const std::string& utf8) {
   }
   return out;
 }
+
+std::vector<TStatement> ReadStatements(const std::string& fileName) {
+  std::vector<TStatement> v;
+  std::istringstream in(ReadFile(std::string(Y6_TEST_DATA) + fileName));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    size_t tab = line.find('\t');
+    if (tab == std::string::npos) throw std::runtime_error("no tab in: " + line);
+    v.push_back({line.substr(0, tab), line.substr(tab + 1)});
+  }
+  return v;
+}

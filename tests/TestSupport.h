@@ -32,6 +32,12 @@ struct TFreshStore {
 
 std::string ReadFile(const std::filesystem::path& path);
 
+// A statement table of tests/data: one "label TAB statement" a line, "#" lines are comments.
+struct TStatement {
+  std::string Label, Sql;
+};
+std::vector<TStatement> ReadStatements(const std::string& fileName);
+
 // A y6server process on a free loopback port with its own data directory (the demo shop is
 // made there on the first start); stopped and waited for at the end.
 class TServerProcess {

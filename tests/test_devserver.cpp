@@ -188,22 +188,7 @@ std::string DevServer::session_;
 // ---------------------------------------------------------------------------------------------
 // The statements of the client
 
-struct TStatementLine {
-  std::string Label, Sql;
-};
-
-std::vector<TStatementLine> ClientStatements() {
-  std::vector<TStatementLine> v;
-  std::istringstream in(ReadFile(std::string(Y6_TEST_DATA) + "server_statements.tsv"));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    size_t tab = line.find('\t');
-    if (tab == std::string::npos) throw std::runtime_error("no tab in: " + line);
-    v.push_back({line.substr(0, tab), line.substr(tab + 1)});
-  }
-  return v;
-}
+std::vector<TStatement> ClientStatements() { return ReadStatements("server_statements.tsv"); }
 
 TEST_F(DevServer, EveryStatementOfTheClientRuns) {
   auto statements = ClientStatements();

@@ -9,23 +9,8 @@
 
 namespace {
 
-struct TStatement {
-  std::string Label, Sql;
-};
-
 const std::vector<TStatement>& Statements() {
-  static const std::vector<TStatement> all = [] {
-    std::vector<TStatement> v;
-    std::istringstream in(ReadFile(std::string(Y6_TEST_DATA) + "local_statements.tsv"));
-    std::string line;
-    while (std::getline(in, line)) {
-      if (line.empty() || line[0] == '#') continue;
-      size_t tab = line.find('\t');
-      if (tab == std::string::npos) throw std::runtime_error("no tab in: " + line);
-      v.push_back({line.substr(0, tab), line.substr(tab + 1)});
-    }
-    return v;
-  }();
+  static const std::vector<TStatement> all = ReadStatements("local_statements.tsv");
   return all;
 }
 
