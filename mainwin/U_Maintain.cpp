@@ -165,8 +165,12 @@ void TF_Main::N_BDSJClick() {
     TServerTimerPaused paused(T_Server);
     TLoading loading(QStringLiteral("正在初始化本地数据，请等待..."));
     TOperation op(DM->ADOC);
+    // One transaction: a download that fails half-way leaves the store as it was, so the shop
+    // can go on working offline with what it had.
+    TTransaction t(DM->ADOC);
     ClearStore();
     report = DownloadAll();
+    t.Commit();
     RefreshLookups();
   }
   CompactStore(DM->ADOC);
@@ -182,6 +186,7 @@ void TF_Main::N_SPKCClick() {
     TLoading loading(QStringLiteral("正在同步本地商品库存，请等待..."));
     TOperation op(DM->ADOC);
     TStore& db = DM->ADOC;
+    TTransaction t(db); // a failed download leaves the old stock, not none
     for (const char* table : {"库存锁定", "商品库存", "综合库存", "业务序列号"})
       db.Execute(std::string("Delete From ") + table);
     // Each piece starts with its carriage return, so they join with one between each two.
@@ -189,6 +194,7 @@ void TF_Main::N_SPKCClick() {
     report += DownloadTable("商品库存", kStockColumns, StockFilter());
     report += DownloadTable("综合库存", kStoreStockColumns, StockFilter());
     report += DownloadTable("业务序列号", kSerialColumns, kSerialFilter);
+    t.Commit();
     ReloadDetached(DM->Q_KCSP, db);
   }
   Notice(QStringLiteral("本地商品库存同步成功。") + Text(report));
@@ -203,8 +209,10 @@ void TF_Main::N_KHXXClick() {
     TLoading loading(QStringLiteral("正在同步本地客户信息，请等待..."));
     TOperation op(DM->ADOC);
     TStore& db = DM->ADOC;
+    TTransaction t(db); // a failed download leaves the old customers, not none
     db.Execute("Delete From 客户信息");
     report = DownloadTable("客户信息", kCustomerColumns, CustomerFilter());
+    t.Commit();
     ReloadDetached(DM->Q_KH, db);
     ReloadDetached(DM->Q_QQ, db);
   }

@@ -630,9 +630,14 @@ TEST_F(Maintenance, DownloadIncrementsTrimsRefreshesAndReports) {
 TEST_F(Maintenance, AFailedDownloadClosesEverythingAndShowsNoNotice) {
   TF_Main& w = Make();
   F_Loading = new TF_Loading;
+  s.Store.Execute("Insert Into 商品库存 (ID,商品ID,仓库ID,库存数量) Values (9001,1,1,5)");
+  s.Store.Execute("Insert Into 客户信息 (ID,名称) Values (9001,'老客户')");
+  const auto stock = AsInt(s.Scalar("Select Count(*) From 商品库存"));
+  const auto customers = AsInt(s.Scalar("Select Count(*) From 客户信息"));
+  s.Store.Close();
   http->AlwaysFail();
-  sm->Answers = {true, true, true};
-  for (auto command : {&TF_Main::N_XZSJClick, &TF_Main::N_SPKCClick, &TF_Main::N_KHXXClick}) {
+  sm->Answers = {true, true, true, true};
+  for (auto command : {&TF_Main::N_XZSJClick, &TF_Main::N_SPKCClick, &TF_Main::N_KHXXClick, &TF_Main::N_BDSJClick}) {
     const int before = Shown().size();
     EXPECT_THROW((w.*command)(), EHttpError);
     EXPECT_EQ(Shown().size(), before + 1); // the question only
@@ -640,6 +645,10 @@ TEST_F(Maintenance, AFailedDownloadClosesEverythingAndShowsNoNotice) {
     EXPECT_FALSE(DM->ADOC.Connected());
     EXPECT_TRUE(w.T_Server->isActive());
   }
+  // What the store held before a failed rebuild is still there to work offline with.
+  EXPECT_EQ(AsInt(s.Scalar("Select Count(*) From 商品库存")), stock);
+  EXPECT_EQ(AsInt(s.Scalar("Select Count(*) From 客户信息")), customers);
+  s.Store.Close();
   delete F_Loading;
 }
 
