@@ -37,6 +37,35 @@ private:
   QTimer* timer_;
 };
 
+// The rows of a table, put back when the table is still empty at the end of the scope's
+// failure: the increments download 权限 and 系统信息 whole again after deleting them, and a
+// download that fails before those steps must not leave a shop without its rights offline.
+class TRowsKept {
+public:
+  TRowsKept(TStore& db, std::string table) : db_(db), table_(std::move(table)) {
+    rows_ = db_.Query("Select * From " + table_);
+    for (auto& c : db_.Columns(table_)) types_.push_back(FieldTypeOf(c.Type));
+  }
+  void PutBackIfEmpty() {
+    if (AsInt(db_.Query("Select Count(*) From " + table_).Rows.at(0).at(0)) > 0) return;
+    for (auto& row : rows_.Rows) {
+      std::string values;
+      for (size_t i = 0; i < row.size(); ++i) {
+        values += i ? "," : "";
+        const bool number = i < types_.size() && types_[i] != TFieldType::Text && types_[i] != TFieldType::Date;
+        values += IsNull(row[i]) ? "Null" : number ? AsText(row[i]) : QuotedStr(AsText(row[i]));
+      }
+      db_.Execute("Insert InTo " + table_ + " Values (" + values + ")");
+    }
+  }
+
+private:
+  TStore& db_;
+  std::string table_;
+  TResult rows_;
+  std::vector<TFieldType> types_;
+};
+
 } // namespace
 
 // --- Pieces ------------------------------------------------------------------------------------
@@ -149,9 +178,16 @@ void TF_Main::N_XZSJClick() {
     db.Open();
     RetainRecentBills(db);
     // Both come again whole with the increments.
+    TRowsKept rights(db, "权限"), switches(db, "系统信息");
     db.Execute("Delete From 权限");
     db.Execute("Delete From 系统信息");
-    report = DownloadIncrements();
+    try {
+      report = DownloadIncrements();
+    } catch (...) {
+      rights.PutBackIfEmpty();
+      switches.PutBackIfEmpty();
+      throw;
+    }
     RefreshLookups();
   }
   Notice(QStringLiteral("服务器最新增量数据已经下载到本地。") + '\r' + Text(report));

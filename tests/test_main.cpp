@@ -632,6 +632,8 @@ TEST_F(Maintenance, AFailedDownloadClosesEverythingAndShowsNoNotice) {
   F_Loading = new TF_Loading;
   s.Store.Execute("Insert Into 商品库存 (ID,商品ID,仓库ID,库存数量) Values (9001,1,1,5)");
   s.Store.Execute("Insert Into 客户信息 (ID,名称) Values (9001,'老客户')");
+  s.Store.Execute("Insert Into 权限 (ID,名称,打开,角色ID,显示) Values (9001,'销售单',True,1,True)");
+  const auto rights = AsInt(s.Scalar("Select Count(*) From 权限"));
   const auto stock = AsInt(s.Scalar("Select Count(*) From 商品库存"));
   const auto customers = AsInt(s.Scalar("Select Count(*) From 客户信息"));
   s.Store.Close();
@@ -645,7 +647,9 @@ TEST_F(Maintenance, AFailedDownloadClosesEverythingAndShowsNoNotice) {
     EXPECT_FALSE(DM->ADOC.Connected());
     EXPECT_TRUE(w.T_Server->isActive());
   }
-  // What the store held before a failed rebuild is still there to work offline with.
+  // What the store held before a failed rebuild is still there to work offline with; the rights
+  // the increments delete to fetch them again whole come back too.
+  EXPECT_EQ(AsInt(s.Scalar("Select Count(*) From 权限")), rights);
   EXPECT_EQ(AsInt(s.Scalar("Select Count(*) From 商品库存")), stock);
   EXPECT_EQ(AsInt(s.Scalar("Select Count(*) From 客户信息")), customers);
   s.Store.Close();
