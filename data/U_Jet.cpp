@@ -271,19 +271,24 @@ std::string Emit(const std::vector<TNode>& in) {
     }
   }
   flush();
+  // A Union's own Order By stays outside what the limit of its first member wraps.
+  std::string body = out, order;
   if (orderAt != std::string::npos) {
+    body = out.substr(0, orderAt);
+    order = out.substr(orderAt);
+  }
+  if (!limit.empty() && unionAt != std::string::npos) {
+    // Jet limits only the first member; SQLite's LIMIT would cut the whole compound.
+    body = "Select * From (" + Trimmed(body.substr(0, unionAt)) + " LIMIT " + limit + ") " + body.substr(unionAt);
+  }
+  if (!order.empty()) {
     // Jet sorts a Union by the names of its result; SQLite would look them up in the tables
     // of the first member, where a name both tables have is ambiguous.
-    out = "Select * From (" + Trimmed(out.substr(0, orderAt)) + ") " + out.substr(orderAt);
-    if (unionAt != std::string::npos && !limit.empty()) unionAt += 15;
+    return "Select * From (" + Trimmed(body) + ") " + order;
   }
-  if (limit.empty()) return out;
-  if (unionAt != std::string::npos) {
-    // Jet limits only the first member; SQLite's LIMIT would cut the whole compound.
-    return "Select * From (" + Trimmed(out.substr(0, unionAt)) + " LIMIT " + limit + ") " + out.substr(unionAt);
-  }
-  size_t e = out.find_last_not_of(" \t\r\n;");
-  return out.substr(0, e + 1) + " LIMIT " + limit;
+  if (limit.empty() || unionAt != std::string::npos) return body;
+  size_t e = body.find_last_not_of(" \t\r\n;");
+  return body.substr(0, e + 1) + " LIMIT " + limit;
 }
 
 void RenameTokens(std::vector<TNode>& nodes) {
