@@ -14,19 +14,10 @@
 
 #include <gtest/gtest.h>
 
-void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#include "QtTestSupport.h"
 
 namespace {
 
-class TQtEnvironment : public ::testing::Environment {
-public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "test_grid";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-  }
-};
 const auto* const kQt = ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
 
 const TValue kNull{};

@@ -22,11 +22,11 @@
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
+#include "QtTestSupport.h"
+
 #include <map>
 
 // Readable texts in the failure output.
-void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -140,10 +140,7 @@ const std::string& Hash123456() {
 class Login : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "test_login";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
+    EnsureApplication();
   }
 
   void SetUp() override {

@@ -22,6 +22,8 @@
 
 #include <gtest/gtest.h>
 
+#include "QtTestSupport.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -31,21 +33,10 @@
 #include <sstream>
 #include <thread>
 
-void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
 
 using namespace std::chrono_literals;
 
-class TQtEnvironment : public ::testing::Environment {
-public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "test_main";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-  }
-};
 const auto* const kQt = ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
 
 // Replies from a queue (an empty text when it runs out); a reply given as a thrown error is
