@@ -96,7 +96,7 @@ double Money(std::mt19937& rng, int lo, int hi) { return lo + static_cast<int>(r
 
 } // namespace
 
-void MakeGoodsStore(const fs::path& path, int goods) {
+static void MakeGoodsStore(const fs::path& path, int goods) {
   CreateStore(path.string());
   TStore store(path.string());
   sqlite3* db = store.Handle();
@@ -165,12 +165,17 @@ void MakeGoodsStore(const fs::path& path, int goods) {
   store.Close();
 }
 
-void OpenGoodsInStock(TDataSet& ds, TStore& store) {
+void LoadGoodsInStock(TDataSet& ds, const std::filesystem::path& dir, int goods) {
+  MakeGoodsStore(dir / "WebC.db", goods);
+  TStore store((dir / "WebC.db").string());
   ds.Connection = &store;
   ds.SQL = kGoodsInStockSql;
   ds.SetParam(":FID", std::string("1"));
   ds.Open();
-  store.Close();
+  ds.Connection = nullptr; // the rows stay; the store goes
+  if (ds.RecordCount() != 2 * goods)
+    throw std::runtime_error("the list has " + std::to_string(ds.RecordCount()) + " rows, not " +
+                             std::to_string(2 * goods));
 }
 
 sqlite3* CopyToMemory(const TDataSet& ds) {

@@ -16,13 +16,11 @@ struct sqlite3_stmt;
 // The data module's goods-in-stock statement (parameter :FID, the shop).
 extern const char* const kGoodsInStockSql;
 
-// Writes a fresh store at path with `goods` goods in 商品信息, warehouses 1 and 2 of shop 1
+// Writes a fresh store WebC.db in dir with `goods` goods in 商品信息, warehouses 1 and 2 of shop 1
 // (and warehouse 3 of shop 2, which the list leaves out), stock of about 70% of the goods in
-// warehouse 1 and 30% in warehouse 2, and the shop's 综合库存 rows.
-void MakeGoodsStore(const std::filesystem::path& path, int goods);
-
-// Loads the goods-in-stock list of shop 1 from store into ds.
-void OpenGoodsInStock(TDataSet& ds, TStore& store);
+// warehouse 1 and 30% in warehouse 2 and the shop's 综合库存 rows, and loads the goods-in-stock
+// list of shop 1 into ds: 2 × goods rows, or an exception.
+void LoadGoodsInStock(TDataSet& ds, const std::filesystem::path& dir, int goods);
 
 // An in-memory SQLite database holding ds's rows as table `list`, columns in the dataset's
 // order under their declared types. The caller closes it.

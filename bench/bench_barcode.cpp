@@ -37,14 +37,8 @@ int OurScan(TDataSet& ds, const std::string& code) {
 
 int main() {
   TBenchDir dir;
-  MakeGoodsStore(dir.Path() / "WebC.db", kGoods);
-  TStore store((dir.Path() / "WebC.db").string());
   TDataSet ds("Q_Goods");
-  OpenGoodsInStock(ds, store);
-  if (ds.RecordCount() != 2 * kGoods) {
-    std::fprintf(stderr, "the list has %d rows, not %d\n", ds.RecordCount(), 2 * kGoods);
-    return 1;
-  }
+  LoadGoodsInStock(ds, dir.Path(), kGoods);
   sqlite3* db = CopyToMemory(ds);
 
   // The codes scanned: codes of the list in random order, and some that no goods carry.

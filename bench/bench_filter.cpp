@@ -52,14 +52,8 @@ std::vector<std::int64_t> ReferenceKeys(sqlite3* db, const std::string& sql) {
 
 int main() {
   TBenchDir dir;
-  MakeGoodsStore(dir.Path() / "WebC.db", kGoods);
-  TStore store((dir.Path() / "WebC.db").string());
   TDataSet ds("Q_Goods");
-  OpenGoodsInStock(ds, store);
-  if (ds.RecordCount() != 2 * kGoods) {
-    std::fprintf(stderr, "the list has %d rows, not %d\n", ds.RecordCount(), 2 * kGoods);
-    return 1;
-  }
+  LoadGoodsInStock(ds, dir.Path(), kGoods);
   sqlite3* db = CopyToMemory(ds);
 
   // Both sides must find the same rows.
