@@ -9,6 +9,7 @@
 #include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
+#include <regex>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -104,29 +105,53 @@ std::string TServerProcess::BaseURL() const {
   return "http://127.0.0.1:" + std::to_string(port_) + "/y6/webservice/api.aspx?";
 }
 
-std::string TServerProcess::Admin(const std::string& target) const {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
+// One GET with the request target exactly as given.
+THttpReply HttpGet(int port, const std::string& target) {
+  int s = socket(AF_INET, SOCK_STREAM, 0);
+  if (s < 0) throw std::runtime_error("socket failed");
+  timeval tv{20, 0};
+  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
   sockaddr_in a{};
   a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<uint16_t>(port_));
+  a.sin_port = htons(static_cast<uint16_t>(port));
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    close(fd);
-    throw std::runtime_error("cannot reach y6server");
+  if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    close(s);
+    throw std::runtime_error("connect failed");
   }
-  std::string req = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
-  if (write(fd, req.data(), req.size()) != static_cast<ssize_t>(req.size())) {
-    close(fd);
-    throw std::runtime_error("cannot write to y6server");
-  }
-  std::string reply;
-  char buf[4096];
+  std::string req = "GET " + target +
+                    " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: text/html, */*\r\n"
+                    "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\nConnection: close\r\n\r\n";
+  send(s, req.data(), req.size(), MSG_NOSIGNAL);
+  // Until the server closes or the body of Content-Length is complete (a server may keep the
+  // connection open after a refusal of its own).
+  std::string raw;
+  char buf[65536];
   ssize_t n;
-  while ((n = read(fd, buf, sizeof buf)) > 0) reply.append(buf, static_cast<size_t>(n));
-  close(fd);
-  size_t body = reply.find("\r\n\r\n");
-  return body == std::string::npos ? std::string() : reply.substr(body + 4);
+  size_t head = std::string::npos, length = std::string::npos;
+  while ((n = recv(s, buf, sizeof buf, 0)) > 0) {
+    raw.append(buf, static_cast<size_t>(n));
+    if (head == std::string::npos && (head = raw.find("\r\n\r\n")) != std::string::npos) {
+      std::smatch m;
+      std::string headers = raw.substr(0, head);
+      if (std::regex_search(headers, m, std::regex("\r\nContent-Length: *(\\d+)", std::regex::icase)))
+        length = std::stoul(m[1]);
+    }
+    if (length != std::string::npos && raw.size() >= head + 4 + length) break;
+  }
+  close(s);
+  THttpReply r;
+  if (raw.empty()) {
+    r.Dropped = true;
+    return r;
+  }
+  if (head == std::string::npos || std::sscanf(raw.c_str(), "HTTP/1.%*d %d", &r.Status) != 1)
+    throw std::runtime_error("not an HTTP reply: " + raw.substr(0, 80));
+  r.Body = raw.substr(head + 4);
+  return r;
 }
+
+std::string TServerProcess::Admin(const std::string& target) const { return HttpGet(port_, target).Body; }
 
 std::string UrlEncode(const std::string& utf8) {
   static const char digits[] = "0123456789ABCDEF";

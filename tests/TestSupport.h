@@ -38,6 +38,14 @@ struct TStatement {
 };
 std::vector<TStatement> ReadStatements(const std::string& fileName);
 
+// One HTTP GET over a socket of its own, the request target sent exactly as given.
+struct THttpReply {
+  bool Dropped = false; // the connection closed without a single byte
+  int Status = 0;
+  std::string Body; // as received
+};
+THttpReply HttpGet(int port, const std::string& target);
+
 // A y6server process on a free loopback port with its own data directory (the demo shop is
 // made there on the first start); stopped and waited for at the end.
 class TServerProcess {

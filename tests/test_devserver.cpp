@@ -26,58 +26,6 @@ struct TDevServerProcess : TServerProcess {
   explicit TDevServerProcess(const std::filesystem::path& dataDir) : TServerProcess(Y6SERVER, dataDir) {}
 };
 
-struct THttpReply {
-  bool Dropped = false; // the connection closed without a single byte
-  int Status = 0;
-  std::string Body; // as received
-};
-
-// One GET with the request target exactly as given.
-THttpReply HttpGet(int port, const std::string& target) {
-  int s = socket(AF_INET, SOCK_STREAM, 0);
-  if (s < 0) throw std::runtime_error("socket failed");
-  timeval tv{20, 0};
-  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    close(s);
-    throw std::runtime_error("connect failed");
-  }
-  std::string req = "GET " + target +
-                    " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: text/html, */*\r\n"
-                    "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\nConnection: close\r\n\r\n";
-  send(s, req.data(), req.size(), MSG_NOSIGNAL);
-  // Until the server closes or the body of Content-Length is complete (a server may keep the
-  // connection open after a refusal of its own).
-  std::string raw;
-  char buf[65536];
-  ssize_t n;
-  size_t head = std::string::npos, length = std::string::npos;
-  while ((n = recv(s, buf, sizeof buf, 0)) > 0) {
-    raw.append(buf, static_cast<size_t>(n));
-    if (head == std::string::npos && (head = raw.find("\r\n\r\n")) != std::string::npos) {
-      std::smatch m;
-      std::string headers = raw.substr(0, head);
-      if (std::regex_search(headers, m, std::regex("\r\nContent-Length: *(\\d+)", std::regex::icase)))
-        length = std::stoul(m[1]);
-    }
-    if (length != std::string::npos && raw.size() >= head + 4 + length) break;
-  }
-  close(s);
-  THttpReply r;
-  if (raw.empty()) {
-    r.Dropped = true;
-    return r;
-  }
-  if (head == std::string::npos || std::sscanf(raw.c_str(), "HTTP/1.%*d %d", &r.Status) != 1)
-    throw std::runtime_error("not an HTTP reply: " + raw.substr(0, 80));
-  r.Body = raw.substr(head + 4);
-  return r;
-}
-
 // The client's request encoding: a blank, "*", "#", "%", "<", ">", line breaks and every byte from
 // 0x80 become %XX of their GBK bytes; everything else travels as it is.
 std::string Encoded(const std::string& utf8) {
